@@ -1,0 +1,166 @@
+#include "catalogue/catalogue.h"
+
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include "platform/controls.h"
+#include "platform/failure.h"
+#include "shell/errorreport.h"
+
+namespace orvane {
+
+namespace {
+
+using platform::Check;
+
+const QString kNameKey = QStringLiteral("Type name ");
+const QString kExtKey = QStringLiteral("Type ext ");
+const QString kPathKey = QStringLiteral("Type path ");
+const QString kDescKey = QStringLiteral("Type desc ");
+const QString kAppKey = QStringLiteral("Type app ");
+
+constexpr int kEditingButtons[] = {0, 2, 3, 4, 5};
+
+template <typename T> T& required(T* control)
+{
+    if (control == nullptr) {
+        platform::fail(Check::InvalidValue);
+    }
+    return *control;
+}
+
+} // namespace
+
+TypeRecord& TypeAt(Globals& g, int position)
+{
+    if (position < 0 || position >= g.NumberOfTypes || position >= static_cast<int>(g.Types.size())) {
+        platform::fail(Check::OutOfRange);
+    }
+    return g.Types[static_cast<std::size_t>(position)];
+}
+
+void MakeRoom(Globals& g, int position)
+{
+    if (position < 0) {
+        platform::fail(Check::OutOfRange);
+    }
+    g.Types.resize(static_cast<std::size_t>(position) + 1);
+}
+
+std::int16_t ParseCount(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^[ \\t]*\\+?[ \\t]*([0-9]+)[ \\t]*$"));
+    const auto match = form.match(text);
+    if (!match.hasMatch()) {
+        platform::fail(Check::NotANumber);
+    }
+    const QString digits = match.captured(1);
+    bool ok = false;
+    const qulonglong value = digits.toULongLong(&ok);
+    if (!ok || value > 32767) {
+        platform::fail(Check::Overflow);
+    }
+    return static_cast<std::int16_t>(value);
+}
+
+void LoadTypes(Globals& g)
+{
+    reporting(g, Code::GLFR, [&] {
+        auto& store = g.services.settings;
+        const auto read = [&](const QString& key, const QString& fallback) {
+            return store.get(kAppName, kTypesSection, key, fallback);
+        };
+        try {
+            g.NumberOfTypes = ParseCount(read(kCountKey, QStringLiteral("0")));
+        } catch (const platform::Failure&) {
+            g.StoreUnreadable = true;
+            throw;
+        }
+        for (int n = 0; n < g.NumberOfTypes; ++n) {
+            MakeRoom(g, n);
+            const QString suffix = QString::number(n);
+            auto& record = g.Types[static_cast<std::size_t>(n)];
+            record.Name = read(kNameKey + suffix, {});
+            record.Ext = read(kExtKey + suffix, {});
+            record.Path = read(kPathKey + suffix, {});
+            record.Desc = read(kDescKey + suffix, {});
+            record.App = read(kAppKey + suffix, {});
+        }
+    });
+}
+
+bool SaveTypes(Globals& g)
+{
+    auto& store = g.services.settings;
+    // A store that could not be read at start is kept beside the new one.
+    if (g.StoreUnreadable) {
+        skipping([&] { store.keepBackup(); });
+    }
+    const auto write = [&](const QString& key, const QString& value) {
+        skipping([&] { store.save(kAppName, kTypesSection, key, value); });
+    };
+    skipping([&] { store.deleteSection(kAppName, kTypesSection); });
+    write(kCountKey, QString::number(g.NumberOfTypes));
+    for (int n = 0; n < g.NumberOfTypes; ++n) {
+        skipping([&] {
+            const auto& record = TypeAt(g, n);
+            const QString suffix = QString::number(n);
+            write(kNameKey + suffix, record.Name);
+            write(kExtKey + suffix, record.Ext);
+            write(kPathKey + suffix, record.Path);
+            write(kDescKey + suffix, record.Desc);
+            write(kAppKey + suffix, record.App);
+        });
+    }
+    bool written = false;
+    skipping([&] { written = store.flush(); });
+    return written;
+}
+
+void FillTypeCombos(Globals& g)
+{
+    reporting(g, Code::GLTTC, [&] {
+        auto& forms = g.forms;
+        auto& mainCombo = required(forms.mainTypeCombo);
+        auto& prefCombo = required(forms.prefTypeCombo);
+        mainCombo.clearItems();
+        prefCombo.clearItems();
+        required(forms.mainFileList).setPattern(platform::kEmptyListPattern);
+        required(forms.prefFile).setPattern(platform::kEmptyListPattern);
+        for (const int index : kEditingButtons) {
+            required(forms.prefButton.at(static_cast<std::size_t>(index))).setEnabled(false);
+        }
+        for (int n = 0; n < g.NumberOfTypes; ++n) {
+            const QString& name = TypeAt(g, n).Name;
+            mainCombo.addItem(name);
+            prefCombo.addItem(name);
+        }
+        mainCombo.clearSelection();
+        prefCombo.clearSelection();
+    });
+}
+
+void RemoveRecord(Globals& g, int position)
+{
+    TypeAt(g, position); // only a position inside the catalogue can go
+    for (int i = position; i <= g.NumberOfTypes - 2; ++i) {
+        const TypeRecord& next = TypeAt(g, i + 1);
+        auto& record = TypeAt(g, i);
+        record.Name = next.Name;
+        record.Ext = next.Ext;
+        record.Path = next.Path;
+        record.Desc = next.Desc;
+        record.App = next.App;
+    }
+    g.NumberOfTypes = platform::sub16(g.NumberOfTypes, 1);
+}
+
+void RemoveType(Globals& g, int position)
+{
+    reporting(g, Code::GDTT, [&] {
+        RemoveRecord(g, position);
+        FillTypeCombos(g);
+    });
+}
+
+} // namespace orvane

@@ -1,0 +1,35 @@
+#include <QApplication>
+#include <QSessionManager>
+
+#include "mainwin/mainform.h"
+#include "platform/forms.h"
+#include "platform/qt_services.h"
+#include "platform/system_associations.h"
+#include "platform/system_starter.h"
+#include "shell/globals.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setDesktopFileName(QStringLiteral("orvane"));
+    orvane::platform::useDialogFont();
+
+    orvane::platform::QtDialogs dialogs;
+    orvane::platform::QtSettingsStore settings;
+    orvane::platform::SystemStarter starter;
+    orvane::platform::SystemAssociations associations;
+    orvane::platform::QtDesktop desktop;
+    orvane::platform::Services services{dialogs, settings, starter, associations, desktop};
+    orvane::Globals globals(services);
+
+    orvane::MainForm form(globals);
+    form.Form_Load();
+    form.show();
+
+    // The desktop session ending closes the main window like any other close.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.Form_Unload(); });
+    return QApplication::exec();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+
+#include <memory>
+
+#include "platform/controls.h"
+#include "prefwin/prefform.h"
+#include "shell/globals.h"
+
+class QAction;
+class QMenu;
+
+namespace orvane {
+
+// The main window: choose a type, see its files, open one.
+class MainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainForm(Globals& g);
+    ~MainForm() override;
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+private:
+    QWidget client_; // before the controls: it is their parent
+
+public:
+    platform::ComboBox TypeCombo;
+    platform::FileListBox FileList;
+    QLabel DescLabel;
+    QLabel Label2;
+    QLabel Label1;
+
+    QMenu* MnuFile = nullptr;
+    QAction* MnuExit = nullptr;
+    QMenu* MnuEdit = nullptr;
+    QAction* MnuAddType = nullptr;
+    QAction* MnuPreferences = nullptr;
+    QMenu* MnuHelp = nullptr;
+    QAction* MnuContents = nullptr;
+    QAction* MnuAbout = nullptr;
+
+    // The preferences window, created hidden on first use.
+    PrefForm& prefForm();
+
+    // Event handlers.
+    void Form_Load();
+    void Form_Unload();
+    void MnuExit_Click();
+    void TypeCombo_Click();
+    void TypeCombo_Change();
+    void FileList_DblClick();
+    void MnuAddType_Click();
+    void MnuPreferences_Click();
+    void MnuContents_Click();
+    void MnuAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void layout();
+    void buildMenu();
+    void noApplication();
+
+    Globals& g_;
+    std::unique_ptr<PrefForm> pref_;
+};
+
+} // namespace orvane

@@ -1,0 +1,374 @@
+#include "platform/controls.h"
+
+#include <QAbstractScrollArea>
+#include <QDir>
+#include <QDirIterator>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QStringListModel>
+#include <QStyle>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/failure.h"
+
+namespace orvane::platform {
+
+namespace {
+
+void raiseEvent(const Handler& handler)
+{
+    if (handler) {
+        handler();
+    }
+}
+
+class MouseMoveFilter final : public QObject {
+public:
+    MouseMoveFilter(QObject* parent, Handler handler) : QObject(parent), handler_(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Only moves over the widget's own area count, not those that a
+        // child passed on to it.
+        if (event->type() == QEvent::MouseMove) {
+            const auto* widget = qobject_cast<QWidget*>(watched);
+            const auto* move = static_cast<QMouseEvent*>(event);
+            if (widget != nullptr && widget->childAt(move->position().toPoint()) == nullptr) {
+                raiseEvent(handler_);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    Handler handler_;
+};
+
+QString canonicalFolder(const QString& folder)
+{
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- ComboBox
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListModel(this))
+{
+    setEditable(true);
+    setCompleter(nullptr);
+    setInsertPolicy(QComboBox::NoInsert);
+    setDuplicatesEnabled(true);
+    auto* list = new QListView(this);
+    list->setUniformItemSizes(true);
+    setView(list);
+    setModel(model_);
+    // Without this the combo measures every item for its size hint.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(4);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &ComboBox::userEdited);
+    connect(this, &QComboBox::activated, this, &ComboBox::userChose);
+}
+
+void ComboBox::setText(const QString& text)
+{
+    text_ = text;
+    follow();
+    syncView();
+    raiseEvent(onChange_);
+}
+
+void ComboBox::setListIndex(int index)
+{
+    if (index < -1 || index >= listCount()) {
+        fail(Check::InvalidValue);
+    }
+    index_ = index;
+    if (index_ >= 0) {
+        text_ = items_.at(index_);
+    }
+    syncView();
+    raiseEvent(onClick_);
+}
+
+QString ComboBox::item(int index) const
+{
+    if (index < 0 || index >= listCount()) {
+        fail(Check::InvalidValue);
+    }
+    return items_.at(index);
+}
+
+void ComboBox::clearItems()
+{
+    items_.clear();
+    index_ = -1;
+    model_->setStringList({});
+    syncView();
+}
+
+void ComboBox::addItem(const QString& text)
+{
+    items_.append(text);
+    const int row = model_->rowCount();
+    model_->insertRows(row, 1);
+    model_->setData(model_->index(row), text);
+    syncView();
+}
+
+void ComboBox::clearSelection()
+{
+    index_ = -1;
+    text_.clear();
+    syncView();
+}
+
+void ComboBox::followTo(int index)
+{
+    if (index >= 0 && index < listCount() && items_.at(index) == text_) {
+        index_ = index;
+        syncView();
+    }
+}
+
+void ComboBox::follow()
+{
+    if (index_ >= 0 && index_ < listCount() && items_.at(index_) == text_) {
+        return;
+    }
+    index_ = static_cast<int>(items_.indexOf(text_));
+}
+
+// Shows our text and position in Qt's combo without raising anything. Qt's
+// own position would clear the text for -1 and take the first item's text
+// when the first item is added, so the text is put back afterwards.
+void ComboBox::syncView()
+{
+    const QSignalBlocker quietCombo(this);
+    const QSignalBlocker quietEdit(lineEdit());
+    const int cursor = lineEdit()->cursorPosition();
+    if (QComboBox::currentIndex() != index_) {
+        QComboBox::setCurrentIndex(index_);
+    }
+    if (lineEdit()->text() != text_) {
+        lineEdit()->setText(text_);
+        lineEdit()->setCursorPosition(std::min<int>(cursor, static_cast<int>(text_.size())));
+    }
+}
+
+void ComboBox::userEdited(const QString& text)
+{
+    text_ = text;
+    follow();
+    syncView();
+    raiseEvent(onChange_);
+}
+
+void ComboBox::userChose(int index)
+{
+    if (index < 0 || index >= listCount()) {
+        return;
+    }
+    index_ = index;
+    text_ = items_.at(index);
+    syncView();
+    raiseEvent(onClick_);
+}
+
+// ------------------------------------------------------------- FileListBox
+
+FileListBox::FileListBox(QWidget* parent)
+    : QListView(parent), model_(new QStringListModel(this)), folder_(QDir::currentPath()),
+      pattern_(kEmptyListPattern)
+{
+    setModel(model_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(this, &QListView::doubleClicked, this, [this](const QModelIndex&) { raiseEvent(onDblClick_); });
+}
+
+void FileListBox::setPattern(const QString& pattern)
+{
+    pattern_ = pattern;
+    refresh();
+}
+
+void FileListBox::setFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.exists() || !info.isDir()) {
+        fail(Check::FolderNotFound);
+    }
+    if (!QDir(folder).isReadable()) {
+        throw systemFailure(EACCES);
+    }
+    folder_ = folder;
+    refresh();
+}
+
+void FileListBox::refresh()
+{
+    names_ = list(folder_, FilePattern(pattern_));
+    model_->setStringList(names_);
+}
+
+QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
+{
+    QStringList names;
+    if (pattern.matchesNothing()) {
+        return names;
+    }
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (pattern.matches(name)) {
+            names.append(name);
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int byName = a.compare(b, Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    return names;
+}
+
+int FileListBox::listIndex() const
+{
+    const auto selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void FileListBox::setListIndex(int index)
+{
+    if (index < -1 || index >= listCount()) {
+        fail(Check::InvalidValue);
+    }
+    if (index == -1) {
+        selectionModel()->clearSelection();
+        return;
+    }
+    selectionModel()->setCurrentIndex(model_->index(index), QItemSelectionModel::ClearAndSelect);
+}
+
+QString FileListBox::item(int index) const
+{
+    if (index < 0 || index >= listCount()) {
+        fail(Check::InvalidValue);
+    }
+    return names_.at(index);
+}
+
+// -------------------------------------------------------------- DirListBox
+
+namespace {
+constexpr int kPathRole = Qt::UserRole + 1;
+}
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), folder_(canonicalFolder(QDir::currentPath()))
+{
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemActivated, this, &DirListBox::opened);
+    fill();
+}
+
+void DirListBox::setFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.exists() || !info.isDir()) {
+        fail(Check::FolderNotFound);
+    }
+    const QString canonical = canonicalFolder(folder);
+    if (canonical == folder_) {
+        return;
+    }
+    folder_ = canonical;
+    fill();
+    raiseEvent(onChange_);
+}
+
+void DirListBox::fill()
+{
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    QStringList chain;
+    for (QDir dir(folder_);;) {
+        chain.prepend(dir.absolutePath());
+        if (dir.isRoot() || !dir.cdUp()) {
+            break;
+        }
+    }
+    int depth = 0;
+    for (const auto& path : chain) {
+        const QString name = depth == 0 ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName();
+        auto* entry = new QListWidgetItem(open, QString(depth * 2, u' ') + name, this);
+        entry->setData(kPathRole, path);
+        ++depth;
+    }
+    setCurrentRow(count() - 1);
+
+    const auto subfolders =
+        QDir(folder_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const auto& sub : subfolders) {
+        auto* entry = new QListWidgetItem(closed, QString(depth * 2, u' ') + sub.fileName(), this);
+        entry->setData(kPathRole, sub.absoluteFilePath());
+    }
+}
+
+void DirListBox::opened(QListWidgetItem* item)
+{
+    if (item == nullptr) {
+        return;
+    }
+    try {
+        setFolder(item->data(kPathRole).toString());
+    } catch (const Failure&) {
+        // The folder went away since the list was filled: show what is there now.
+        fill();
+    }
+}
+
+// ------------------------------------------------------------ DriveListBox
+
+DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent)
+{
+    const auto drives = QDir::drives();
+    for (const auto& drive : drives) {
+        QComboBox::addItem(QDir::toNativeSeparators(drive.absolutePath()));
+    }
+    const QString current = QDir::toNativeSeparators(QDir(QDir::currentPath()).rootPath());
+    const int at = findText(current, Qt::MatchFixedString);
+    setCurrentIndex(at >= 0 ? at : 0);
+    last_ = currentText();
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (currentText() != last_) {
+            last_ = currentText();
+            raiseEvent(onChange_);
+        }
+    });
+}
+
+// --------------------------------------------------------------- MouseMove
+
+void onMouseMove(QWidget* widget, Handler handler)
+{
+    auto* filter = new MouseMoveFilter(widget, std::move(handler));
+    widget->setMouseTracking(true);
+    widget->installEventFilter(filter);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+        area->viewport()->setMouseTracking(true);
+        area->viewport()->installEventFilter(filter);
+    }
+}
+
+} // namespace orvane::platform

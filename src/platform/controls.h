@@ -1,0 +1,150 @@
+#pragma once
+
+// Controls with the program's event model. Every event that a program
+// action raises runs its handler synchronously, to its end, before the
+// setter returns, so handlers nest. User actions raise the same events.
+
+#include <QComboBox>
+#include <QListView>
+#include <QListWidget>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "platform/masks.h"
+
+class QStringListModel;
+
+namespace orvane::platform {
+
+using Handler = std::function<void()>;
+
+// An editable drop-down list with a text field.
+//  - setText() from the program raises Change (never Click); the user typing
+//    raises Change on every edit.
+//  - setListIndex() from the program raises Click (never Change), every
+//    time, even when the position does not change, and for -1 too; the user
+//    choosing an item from the drop-down (mouse, arrow keys, wheel) raises
+//    Click only.
+//  - When the text is exactly an item's text the position follows it: it
+//    stays where it is if its own item has that text, else it goes to the
+//    first such item; otherwise it is -1. Following raises nothing.
+//  - clearItems(), addItem() and clearSelection() raise nothing.
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent = nullptr);
+
+    void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
+    void setClickHandler(Handler handler) { onClick_ = std::move(handler); }
+
+    [[nodiscard]] QString text() const { return text_; }
+    void setText(const QString& text);
+
+    [[nodiscard]] int listIndex() const { return index_; }
+    // Throws Failure for a position outside -1 .. listCount() - 1.
+    void setListIndex(int index);
+
+    [[nodiscard]] int listCount() const { return static_cast<int>(items_.size()); }
+    // Throws Failure for a position outside the list.
+    [[nodiscard]] QString item(int index) const;
+
+    void clearItems();
+    void addItem(const QString& text);
+    // No item chosen and an empty text, silently.
+    void clearSelection();
+    // Moves the position, silently, to an item whose text is the list's
+    // text: where several items share that text, this names which one.
+    void followTo(int index);
+
+private:
+    void follow();
+    void syncView();
+    void userEdited(const QString& text);
+    void userChose(int index);
+
+    QStringListModel* model_;
+    QStringList items_;
+    QString text_;
+    int index_ = -1;
+    Handler onChange_;
+    Handler onClick_;
+};
+
+// A list of the names, without folder, of the plain files of one folder that
+// match one pattern; sorted by name, ignoring case; single selection.
+// Hidden files (names starting with ".") and folders are not listed.
+class FileListBox : public QListView {
+    Q_OBJECT
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+
+    void setDblClickHandler(Handler handler) { onDblClick_ = std::move(handler); }
+
+    [[nodiscard]] QString pattern() const { return pattern_; }
+    void setPattern(const QString& pattern);
+
+    [[nodiscard]] QString folder() const { return folder_; }
+    // Throws Failure when the folder does not exist or cannot be read; the
+    // list then keeps its previous folder and contents.
+    void setFolder(const QString& folder);
+
+    [[nodiscard]] int listCount() const { return static_cast<int>(names_.size()); }
+    [[nodiscard]] int listIndex() const;
+    void setListIndex(int index);
+    [[nodiscard]] QString item(int index) const;
+
+private:
+    void refresh();
+    static QStringList list(const QString& folder, const FilePattern& pattern);
+
+    QStringListModel* model_;
+    QStringList names_;
+    QString folder_;
+    QString pattern_;
+    Handler onDblClick_;
+};
+
+// A folder list: the current folder's ancestors, the folder itself and its
+// subfolders. Opening a folder (double-click) makes it the current folder.
+// Any change of folder, by the program or the user, raises Change.
+class DirListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit DirListBox(QWidget* parent = nullptr);
+
+    void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
+
+    [[nodiscard]] QString folder() const { return folder_; }
+    // Throws Failure when the folder does not exist.
+    void setFolder(const QString& folder);
+
+private:
+    void fill();
+    void opened(QListWidgetItem* item);
+
+    QString folder_;
+    Handler onChange_;
+};
+
+// The roots the platform has ("/" on Linux, the drives on Windows). A
+// change of drive by the user raises Change.
+class DriveListBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DriveListBox(QWidget* parent = nullptr);
+
+    void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
+    [[nodiscard]] QString drive() const { return currentText(); }
+
+private:
+    Handler onChange_;
+    QString last_;
+};
+
+// Raises handler whenever the pointer moves over the widget (and over its
+// viewport, for scrolling lists).
+void onMouseMove(QWidget* widget, Handler handler);
+
+} // namespace orvane::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QWidget>
+
+namespace orvane::platform {
+
+// Shows a window modally and returns when it is hidden again.
+void showModal(QWidget& form);
+
+// The windows are laid out for the classic 8-point dialog font; the
+// desktop's font family is kept at that size so that captions fit.
+void useDialogFont();
+
+} // namespace orvane::platform

@@ -1,0 +1,62 @@
+#pragma once
+
+// The real services: Qt's dialogs, QSettings, the screen and the event loop.
+
+#include <QString>
+
+#include <memory>
+
+#include "platform/services.h"
+
+class QSettings;
+
+namespace orvane::platform {
+
+// Qt's name filters from "description|pattern|...": masks ignore case and
+// "*.*" stands for every name, as in the program's own file lists.
+QStringList qtNameFilters(const QString& filter);
+
+class QtDialogs final : public Dialogs {
+public:
+    Answer message(const MessageRequest& request) override;
+    QString input(const InputRequest& request) override;
+    std::optional<QString> openFile(const FileOpenRequest& request) override;
+};
+
+// The settings store in QSettings' native format: on Linux the file
+// $XDG_CONFIG_HOME/<app>/<app>.conf, on Windows the user's registry. Tests
+// give a file of their own.
+class QtSettingsStore final : public SettingsStore {
+public:
+    QtSettingsStore();
+    explicit QtSettingsStore(const QString& iniFile);
+    ~QtSettingsStore() override;
+    QtSettingsStore(const QtSettingsStore&) = delete;
+    QtSettingsStore& operator=(const QtSettingsStore&) = delete;
+
+    QString get(const QString& app, const QString& section, const QString& key,
+                const QString& defaultValue) override;
+    void save(const QString& app, const QString& section, const QString& key, const QString& value) override;
+    void deleteSection(const QString& app, const QString& section) override;
+    bool flush() override;
+    QString location() override;
+    void keepBackup() override;
+
+private:
+    QSettings& settings(const QString& app);
+
+    QString iniFile_;
+    QString app_;
+    std::unique_ptr<QSettings> settings_;
+};
+
+class QtDesktop final : public Desktop {
+public:
+    std::int64_t fileLength(const QString& path) override;
+    int screenWidthTwips() override;
+    int screenHeightTwips() override;
+    void processEvents() override;
+    [[noreturn]] void endNow(int exitCode) override;
+};
+
+} // namespace orvane::platform

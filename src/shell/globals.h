@@ -1,0 +1,89 @@
+#pragma once
+
+// The program's state: one object, created at start and handed to every
+// procedure and window. Names follow the program's own vocabulary.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/services.h"
+
+class QLabel;
+class QPushButton;
+
+namespace orvane::platform {
+class ComboBox;
+class FileListBox;
+} // namespace orvane::platform
+
+namespace orvane {
+
+// One user-defined type.
+struct TypeRecord {
+    QString Name;
+    QString Ext;  // without the leading dot; may itself hold dots
+    QString Path; // the folder, ending with its separator
+    QString Desc;
+    QString App; // full path of the program that opens the type's files
+};
+
+// The failure being reported.
+struct PendingFailure {
+    std::int32_t Number = 0;
+    QString Description;
+};
+
+// The settings of the one file-open dialog, kept between uses.
+struct CommonDialog {
+    QString InitDir;
+    QString FileName;
+    QString Filter;
+};
+
+// The controls of both windows that the shared procedures work on. The
+// windows own them; they live for the whole run.
+struct FormControls {
+    platform::ComboBox* mainTypeCombo = nullptr;
+    platform::FileListBox* mainFileList = nullptr;
+    QLabel* mainDescLabel = nullptr;
+    platform::ComboBox* prefTypeCombo = nullptr;
+    platform::FileListBox* prefFile = nullptr;
+    std::array<QPushButton*, 6> prefButton{};
+};
+
+inline const QString kAppName = QStringLiteral("Orvane");
+inline const QString kHelpFile = QStringLiteral("orvane.hlp");
+
+class Globals {
+public:
+    explicit Globals(platform::Services& services) : services(services) {}
+
+    platform::Services& services;
+
+    QString MessageString;
+    std::int16_t ErrorCount = 0;
+    PendingFailure Err;
+
+    QString VersionString;
+    QString TitleString;
+    QString PlatformString;
+    QString HelpFile;
+    bool PathMissing = false;
+
+    // The catalogue: positions 0 .. NumberOfTypes - 1 of Types. Types may
+    // hold more slots than that; they are never shown or saved.
+    std::vector<TypeRecord> Types;
+    std::int16_t NumberOfTypes = 0;
+    std::int16_t CurType = 0;
+    // Set when the stored catalogue could not be read at start: the save at
+    // exit then keeps the old store beside the new one.
+    bool StoreUnreadable = false;
+
+    CommonDialog Dialog1;
+    FormControls forms;
+};
+
+} // namespace orvane
