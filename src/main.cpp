@@ -3,9 +3,11 @@
 
 #include "mainwin/mainform.h"
 #include "platform/forms.h"
+#include "platform/helpkey.h"
 #include "platform/qt_services.h"
 #include "platform/system_associations.h"
 #include "platform/system_starter.h"
+#include "shell/dialogs.h"
 #include "shell/globals.h"
 
 int main(int argc, char* argv[])
@@ -23,6 +25,9 @@ int main(int argc, char* argv[])
     orvane::platform::QtDesktop desktop;
     orvane::platform::Services services{dialogs, settings, starter, associations, desktop};
     orvane::Globals globals(services);
+
+    orvane::platform::HelpKey helpKey([&globals](int topic) { orvane::ShowHelpTopic(globals, topic); });
+    QApplication::instance()->installEventFilter(&helpKey);
 
     orvane::MainForm form(globals);
     form.Form_Load();

@@ -326,8 +326,7 @@ void MainForm::MnuPreferences_Click()
 
 void MainForm::MnuContents_Click()
 {
-    // The viewer runs on its own; whether it could start is not followed up.
-    skipping([&] { g_.services.starter.start(platform::helpViewer(), {platform::helpPage(0)}); });
+    ShowHelpTopic(g_, 0);
 }
 
 void MainForm::MnuAbout_Click()

@@ -1,5 +1,8 @@
 #include "shell/dialogs.h"
 
+#include "platform/help.h"
+#include "shell/errorreport.h"
+
 namespace orvane {
 
 platform::Answer MsgBox(Globals& g, const QString& text, platform::Buttons buttons, platform::Icon icon,
@@ -20,6 +23,11 @@ void ShowOpen(Globals& g)
     if (chosen) {
         g.Dialog1.FileName = *chosen;
     }
+}
+
+void ShowHelpTopic(Globals& g, int topic)
+{
+    skipping([&] { g.services.starter.start(platform::helpViewer(), {platform::helpPage(topic)}); });
 }
 
 } // namespace orvane

@@ -20,4 +20,8 @@ QString InputBox(Globals& g, const QString& prompt, const QString& defaultText, 
 // path, or unchanged when the user cancelled.
 void ShowOpen(Globals& g);
 
+// Starts the help viewer on a topic (0: the contents) without waiting for
+// it; whether it could start is not followed up.
+void ShowHelpTopic(Globals& g, int topic);
+
 } // namespace orvane
