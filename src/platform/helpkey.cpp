@@ -54,9 +54,7 @@ int menuTopic(const QMenu* menu)
 
 } // namespace
 
-HelpKey::HelpKey(Show show, QObject* parent) : QObject(parent), show_(std::move(show))
-{
-}
+HelpKey::HelpKey(Show show, QObject* parent) : QObject(parent), show_(std::move(show)) {}
 
 int HelpKey::currentTopic()
 {

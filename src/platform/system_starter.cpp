@@ -6,11 +6,22 @@
 
 #include <QProcess>
 
+#include "platform/commandline.h"
+
 namespace orvane::platform {
 
+// Windows parses the command line itself: the arguments go as the program
+// has always written them, each quoted only when it holds a blank.
 void SystemStarter::start(const QString& program, const QStringList& arguments)
 {
-    if (program.isEmpty() || !QProcess::startDetached(program, arguments)) {
+    QProcess process;
+    process.setProgram(program);
+    QString native;
+    for (const auto& argument : arguments) {
+        native += quotedArgument(argument);
+    }
+    process.setNativeArguments(native.mid(1));
+    if (program.isEmpty() || !process.startDetached()) {
         throw Failure(2, QStringLiteral("File not found"));
     }
 }

@@ -73,10 +73,13 @@ private Q_SLOTS:
     void valuesComeBackExactly()
     {
         const QStringList awkward = {
-            QStringLiteral("  blanks around  "), QStringLiteral("a, b,c"), QStringLiteral("semi;colon"),
-            QStringLiteral("\"quoted\" and 'single'"), QStringLiteral("C:\\back\\slash\\"), QStringLiteral("a=b"),
-            QStringLiteral("@ByteArray(x)"), QStringLiteral("@at"), QStringLiteral("Grüße 日本"),
-            QString(), QStringLiteral("#hash ;semi"), QStringLiteral("[Types]"), QStringLiteral("tab\tin"),
+            QStringLiteral("  blanks around  "), QStringLiteral("a, b,c"),
+            QStringLiteral("semi;colon"),        QStringLiteral("\"quoted\" and 'single'"),
+            QStringLiteral("C:\\back\\slash\\"), QStringLiteral("a=b"),
+            QStringLiteral("@ByteArray(x)"),     QStringLiteral("@at"),
+            QStringLiteral("Grüße 日本"),        QString(),
+            QStringLiteral("#hash ;semi"),       QStringLiteral("[Types]"),
+            QStringLiteral("tab\tin"),
         };
         QList<TypeRecord> records;
         for (int i = 0; i < awkward.size(); ++i) {
@@ -90,24 +93,27 @@ private Q_SLOTS:
         const auto back = roundTrip(records);
         QCOMPARE(back.size(), records.size());
         for (int i = 0; i < records.size(); ++i) {
-            QVERIFY2(same(back.at(i), records.at(i)), qPrintable(QStringLiteral("type %1: \"%2\" came back as \"%3\"")
-                                                                    .arg(i)
-                                                                    .arg(records.at(i).Name, back.at(i).Name)));
+            QVERIFY2(same(back.at(i), records.at(i)),
+                     qPrintable(QStringLiteral("type %1: \"%2\" came back as \"%3\"")
+                                    .arg(i)
+                                    .arg(records.at(i).Name, back.at(i).Name)));
         }
     }
 
     void handWrittenStoreLoads()
     {
-        Harness h(QStringLiteral("[Types]\nNumber Of Types=3\n"
-                                 "Type name 0=Text\nType ext 0=txt\nType path 0=/data/\n"
-                                 "Type desc 0=Plain text\nType app 0=/usr/bin/viewer\n"
-                                 "Type name 1=Images\nType ext 1=png\nType path 1=/pics/\nType app 1=/usr/bin/eog\n"
-                                 "Type name 2=Last\n"
-                                 "Type name 3=Beyond the count\n"));
+        Harness h(
+            QStringLiteral("[Types]\nNumber Of Types=3\n"
+                           "Type name 0=Text\nType ext 0=txt\nType path 0=/data/\n"
+                           "Type desc 0=Plain text\nType app 0=/usr/bin/viewer\n"
+                           "Type name 1=Images\nType ext 1=png\nType path 1=/pics/\nType app 1=/usr/bin/eog\n"
+                           "Type name 2=Last\n"
+                           "Type name 3=Beyond the count\n"));
         h.start();
-        QCOMPARE(h.names(), QStringList({QStringLiteral("Text"), QStringLiteral("Images"), QStringLiteral("Last")}));
+        QCOMPARE(h.names(),
+                 QStringList({QStringLiteral("Text"), QStringLiteral("Images"), QStringLiteral("Last")}));
         QCOMPARE(h.g.Types[0].Desc, QStringLiteral("Plain text"));
-        QCOMPARE(h.g.Types[1].Desc, QString());  // missing key: empty, no report
+        QCOMPARE(h.g.Types[1].Desc, QString()); // missing key: empty, no report
         QCOMPARE(h.g.Types[2].App, QString());
         QCOMPARE(h.dialogs.shown.size(), 0);
         // Both lists in catalogue order, nothing chosen.
@@ -145,12 +151,14 @@ private Q_SLOTS:
 
     void badCountsReportOnceAndKeepTheOldStore()
     {
-        const QStringList bad = {QStringLiteral("abc"),  QStringLiteral("3.5"),   QStringLiteral(""),
-                                 QStringLiteral("32768"), QStringLiteral("-1"),   QStringLiteral("99999999999999999999"),
-                                 QStringLiteral("1 2"),  QStringLiteral("0x10")};
+        const QStringList bad = {QStringLiteral("abc"), QStringLiteral("3.5"),
+                                 QStringLiteral(""),    QStringLiteral("32768"),
+                                 QStringLiteral("-1"),  QStringLiteral("99999999999999999999"),
+                                 QStringLiteral("1 2"), QStringLiteral("0x10")};
         for (const auto& count : bad) {
             const QString original =
-                QStringLiteral("[Types]\nNumber Of Types=%1\nType name 0=Keep me\nType ext 0=txt\n").arg(count);
+                QStringLiteral("[Types]\nNumber Of Types=%1\nType name 0=Keep me\nType ext 0=txt\n")
+                    .arg(count);
             Harness h(original);
             h.dialogs.answer(Answer::Ok);
             h.start();
@@ -161,7 +169,7 @@ private Q_SLOTS:
             QCOMPARE(h.g.ErrorCount, 1);
             QCOMPARE(h.g.NumberOfTypes, 0);
             QCOMPARE(h.main().TypeCombo.listCount(), 0);
-            QCOMPARE(h.main().windowTitle(), QStringLiteral("Orvane 1.02"));  // start-up went on
+            QCOMPARE(h.main().windowTitle(), QStringLiteral("Orvane 1.02")); // start-up went on
 
             QCOMPARE(h.endingCode([&] { h.main().Form_Unload(); }), 0);
             QFile backup(h.settingsPath() + QStringLiteral(".bak"));
@@ -169,8 +177,9 @@ private Q_SLOTS:
             QCOMPARE(QString::fromUtf8(backup.readAll()), original);
         }
         // Counts the program accepts though it never writes them so.
-        for (const auto& [count, expected] : {std::pair{QStringLiteral(" 2 "), 2}, std::pair{QStringLiteral("+1"), 1},
-                                             std::pair{QStringLiteral("007"), 7}}) {
+        for (const auto& [count, expected] :
+             {std::pair{QStringLiteral(" 2 "), 2}, std::pair{QStringLiteral("+1"), 1},
+              std::pair{QStringLiteral("007"), 7}}) {
             Harness h(QStringLiteral("[Types]\nNumber Of Types=%1\n").arg(count));
             h.start();
             QCOMPARE(h.g.NumberOfTypes, expected);

@@ -39,7 +39,8 @@ private Q_SLOTS:
         QCOMPARE(h.starter.started[0].program, QStringLiteral("xdg-open"));
         QCOMPARE(h.starter.started[0].arguments.size(), 1);
         const QString page = h.starter.started[0].arguments[0];
-        QVERIFY2(page.endsWith(QStringLiteral("/help/index.html")) && QFileInfo::exists(page), qPrintable(page));
+        QVERIFY2(page.endsWith(QStringLiteral("/help/index.html")) && QFileInfo::exists(page),
+                 qPrintable(page));
         // A viewer that cannot start changes nothing and shows nothing.
         h.starter.failing.append(QStringLiteral("xdg-open"));
         h.main().MnuContents_Click();
@@ -63,7 +64,7 @@ private Q_SLOTS:
         QTest::keyClick(&main.FileList, Qt::Key_F1);
         main.TypeCombo.setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
-        main.Label1.setFocusPolicy(Qt::StrongFocus);  // a label has no number: the window's
+        main.Label1.setFocusPolicy(Qt::StrongFocus); // a label has no number: the window's
         main.Label1.setFocus();
         QTest::keyClick(&main.Label1, Qt::Key_F1);
         QCOMPARE(asked_, QList<int>({8, 7, 3}));
@@ -112,8 +113,8 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, Qt::Key_F1);
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, Qt::Key_Escape);
         });
-        const QString typed = dialogs.input({QStringLiteral("Name?"), QStringLiteral("Orvane"), QStringLiteral("x"),
-                                             QStringLiteral("orvane.hlp"), 6});
+        const QString typed = dialogs.input({QStringLiteral("Name?"), QStringLiteral("Orvane"),
+                                             QStringLiteral("x"), QStringLiteral("orvane.hlp"), 6});
         QCOMPARE(typed, QString());
         QCOMPARE(asked_, QList<int>({3, 6}));
     }

@@ -61,7 +61,8 @@ class TestRealDialogs : public QObject {
 private Q_SLOTS:
     void filtersForQt()
     {
-        QCOMPARE(platform::qtNameFilters(QStringLiteral("*.*|*.*")), QStringList({QStringLiteral("*.* (*)")}));
+        QCOMPARE(platform::qtNameFilters(QStringLiteral("*.*|*.*")),
+                 QStringList({QStringLiteral("*.* (*)")}));
         QCOMPARE(platform::qtNameFilters(QStringLiteral("Text (*.txt)|*.txt")),
                  QStringList({QStringLiteral("Text (*.txt) (*.[tT][xX][tT])")}));
         QCOMPARE(platform::qtNameFilters(QStringLiteral("Executables(*.exe;*.com;*.bat)|*.exe;*.com;*.bat")),
@@ -102,7 +103,8 @@ private Q_SLOTS:
         user.then([&](QWidget* w) {
             auto* box = qobject_cast<QInputDialog*>(w);
             QVERIFY(box);
-            QCOMPARE(box->labelText(), QStringLiteral("Enter the name you would like to call this type of file."));
+            QCOMPARE(box->labelText(),
+                     QStringLiteral("Enter the name you would like to call this type of file."));
             box->setTextValue(QStringLiteral("  Archives "));
             box->accept();
         });
@@ -114,9 +116,9 @@ private Q_SLOTS:
         user.then([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             QVERIFY(box);
-            QCOMPARE(box->text(), QStringLiteral(
-                                      "No application is setup to handle this type of file.  Would you like to "
-                                      "choose one?"));
+            QCOMPARE(box->text(),
+                     QStringLiteral("No application is setup to handle this type of file.  Would you like to "
+                                    "choose one?"));
             QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
             box->button(QMessageBox::Yes)->click();
         });

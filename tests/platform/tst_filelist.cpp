@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/commandline.h"
 #include "platform/controls.h"
 #include "platform/failure.h"
 #include "platform/masks.h"
@@ -66,10 +67,25 @@ private Q_SLOTS:
             {"*.äb", "x.ÄB", true},
         };
         for (const auto& row : rows) {
-            QVERIFY2(FilePattern(QString::fromUtf8(row.pattern)).matches(QString::fromUtf8(row.name)) == row.match,
+            QVERIFY2(FilePattern(QString::fromUtf8(row.pattern)).matches(QString::fromUtf8(row.name)) ==
+                         row.match,
                      qPrintable(QStringLiteral("%1 ~ %2").arg(QString::fromUtf8(row.pattern),
                                                               QString::fromUtf8(row.name))));
         }
+    }
+
+    void commandLineQuotesOnlyAPathWithBlanks()
+    {
+        using orvane::platform::commandLine;
+        const QString app = QStringLiteral("c:\\tools\\view.exe");
+        QCOMPARE(commandLine(app, QStringLiteral("c:\\data\\report.txt")),
+                 QStringLiteral("c:\\tools\\view.exe c:\\data\\report.txt"));
+        QCOMPARE(commandLine(app, QStringLiteral("c:\\data\\old report.txt")),
+                 QStringLiteral("c:\\tools\\view.exe \"c:\\data\\old report.txt\""));
+        QCOMPARE(commandLine(app, QStringLiteral("c:\\my docs\\report.txt")),
+                 QStringLiteral("c:\\tools\\view.exe \"c:\\my docs\\report.txt\""));
+        QCOMPARE(commandLine(QStringLiteral("c:\\program files\\v.exe"), QStringLiteral("c:\\a.txt")),
+                 QStringLiteral("c:\\program files\\v.exe c:\\a.txt"));
     }
 
     void listsPlainFilesSortedIgnoringCase()
@@ -84,12 +100,12 @@ private Q_SLOTS:
         QFile::setPermissions(d + QStringLiteral("readonly.txt"), QFile::ReadOwner);
 
         FileListBox list;
-        QCOMPARE(list.listCount(), 0);  // "&.&" until a type is shown
+        QCOMPARE(list.listCount(), 0); // "&.&" until a type is shown
         list.setFolder(d);
         QCOMPARE(list.listCount(), 0);
         list.setPattern(QStringLiteral("*.txt"));
-        QCOMPARE(items(list), QStringList({QStringLiteral("A.TXT"), QStringLiteral("b.txt"), QStringLiteral("c.Txt"),
-                                           QStringLiteral("readonly.txt")}));
+        QCOMPARE(items(list), QStringList({QStringLiteral("A.TXT"), QStringLiteral("b.txt"),
+                                           QStringLiteral("c.Txt"), QStringLiteral("readonly.txt")}));
         list.setPattern(QStringLiteral("*."));
         QCOMPARE(items(list), QStringList({QStringLiteral("notes")}));
         list.setPattern(QStringLiteral("*.tar.gz"));
@@ -137,7 +153,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString d = dir.path() + u'/';
         for (int i = 0; i < 20000; ++i) {
-            touch(d + QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? QStringLiteral("txt") : QStringLiteral("dat")));
+            touch(d +
+                  QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? QStringLiteral("txt") : QStringLiteral("dat")));
         }
         FileListBox list;
         list.setPattern(QStringLiteral("*.txt"));
@@ -161,7 +178,7 @@ private Q_SLOTS:
         folders.setFolder(top + u'/');
         QCOMPARE(changes, 1);
         QCOMPARE(folders.folder(), QDir::cleanPath(top));
-        folders.setFolder(top);  // the same folder: no change
+        folders.setFolder(top); // the same folder: no change
         QCOMPARE(changes, 1);
         QVERIFY_THROWS_EXCEPTION(orvane::platform::Failure, folders.setFolder(top + QStringLiteral("/none")));
         QCOMPARE(folders.folder(), QDir::cleanPath(top));
@@ -171,8 +188,8 @@ private Q_SLOTS:
             shown.append(folders.item(i)->text().trimmed());
         }
         QCOMPARE(shown.first(), QStringLiteral("/"));
-        QCOMPARE(shown.mid(shown.size() - 3), QStringList({QStringLiteral("top"), QStringLiteral("alpha"),
-                                                           QStringLiteral("Beta")}));
+        QCOMPARE(shown.mid(shown.size() - 3),
+                 QStringList({QStringLiteral("top"), QStringLiteral("alpha"), QStringLiteral("Beta")}));
         // The user opening a subfolder changes the folder.
         Q_EMIT folders.itemActivated(folders.item(folders.count() - 2));
         QCOMPARE(changes, 2);

@@ -22,9 +22,10 @@ private Q_SLOTS:
         reporting(h.g, Code::MFMATC, [] { throw platform::Failure(-2147024894, QString()); });
         QCOMPARE(h.dialogs.shown.size(), 1);
         const auto& box = h.dialogs.shown.first().message;
-        const QString expected = QStringLiteral(
-            "An error has occurred.  Please report the information below to Velcora Software so that it can be "
-            "corrected.\r\n\r\nDescription: \r\nNumber: -2147024894\r\nCode: MFMATC");
+        const QString expected =
+            QStringLiteral("An error has occurred.  Please report the information below to Velcora Software "
+                           "so that it can be "
+                           "corrected.\r\n\r\nDescription: \r\nNumber: -2147024894\r\nCode: MFMATC");
         QCOMPARE(box.text, expected);
         QCOMPARE(h.g.MessageString, expected);
         QCOMPARE(box.buttons, platform::Buttons::Ok);
@@ -125,7 +126,7 @@ private Q_SLOTS:
         QObject b;
         HelpItems items;
         items.mainForm = &a;
-        items.mainTypeCombo = &b;  // the file list is missing
+        items.mainTypeCombo = &b; // the file list is missing
         h.dialogs.answer(Answer::Ok);
         SetHelp(h.g, items);
         QCOMPARE(platform::helpNumber(&a), 3);
@@ -141,7 +142,7 @@ private Q_SLOTS:
         h.desktop.screenWidth = 400 * 15;
         h.desktop.screenHeight = 300 * 15;
         CenterForm(h.g, big);
-        QCOMPARE(big.x(), -201);  // (6000 - 12015) / 2 = -3007.5 twips
+        QCOMPARE(big.x(), -201); // (6000 - 12015) / 2 = -3007.5 twips
         QCOMPARE(big.y(), -151);
         QCOMPARE(h.dialogs.shown.size(), 0);
     }
