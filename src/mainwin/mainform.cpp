@@ -75,6 +75,7 @@ void MainForm::layout()
     Label2.setText(QStringLiteral("List of this type:"));
     DescLabel.setWordWrap(true);
     DescLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    platform::showWholeLines(DescLabel);
     Label1.setBuddy(&TypeCombo);
     Label2.setBuddy(&FileList);
     TypeCombo.setAccessibleName(Label1.text());

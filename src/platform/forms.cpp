@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace orvane::platform {
 
 namespace {
@@ -28,6 +30,13 @@ private:
 };
 
 } // namespace
+
+void showWholeLines(QWidget& label)
+{
+    const int line = label.fontMetrics().lineSpacing();
+    const int lines = std::max(1, label.height() / line);
+    label.resize(label.width(), std::min(label.height(), lines * line));
+}
 
 void useDialogFont()
 {

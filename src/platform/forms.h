@@ -7,6 +7,10 @@ namespace orvane::platform {
 // Shows a window modally and returns when it is hidden again.
 void showModal(QWidget& form);
 
+// Shortens a wrapping label to the whole lines that fit in its height, so
+// that a text longer than the label ends on a full line, not half a one.
+void showWholeLines(QWidget& label);
+
 // The windows are laid out for the classic 8-point dialog font; the
 // desktop's font family is kept at that size so that captions fit.
 void useDialogFont();

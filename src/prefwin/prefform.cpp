@@ -6,6 +6,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/paths.h"
 #include "platform/failure.h"
+#include "platform/forms.h"
 #include "platform/twips.h"
 #include "shell/dialogs.h"
 #include "shell/errorreport.h"
@@ -74,6 +75,7 @@ void PrefForm::layout()
     }
     DescLabel.setWordWrap(true);
     DescLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    platform::showWholeLines(DescLabel);
     InstrLabel.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     TypeCombo.setAccessibleName(QStringLiteral("Type"));
