@@ -56,7 +56,7 @@ int menuTopic(const QMenu* menu)
 
 HelpKey::HelpKey(Show show, QObject* parent) : QObject(parent), show_(std::move(show)) {}
 
-int HelpKey::currentTopic()
+int HelpKey::currentTopic(const QWidget* receiver)
 {
     if (const auto* popup = qobject_cast<const QMenu*>(QApplication::activePopupWidget())) {
         return menuTopic(popup);
@@ -71,7 +71,7 @@ int HelpKey::currentTopic()
             }
         }
     }
-    if (const QWidget* focus = QApplication::focusWidget()) {
+    if (const QWidget* focus = receiver != nullptr ? receiver : QApplication::focusWidget()) {
         if (const auto* bar = qobject_cast<const QMenuBar*>(focus)) {
             if (const QAction* action = bar->activeAction(); action && action->menu()) {
                 return menuTopic(action->menu());
@@ -89,7 +89,7 @@ bool HelpKey::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
         watched->isWidgetType()) {
-        show_(currentTopic());
+        show_(currentTopic(static_cast<QWidget*>(watched)));
         return true;
     }
     return QObject::eventFilter(watched, event);

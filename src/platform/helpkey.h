@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace orvane::platform {
 
 // F1 anywhere in the program: asks for the help topic of the highlighted
@@ -15,8 +17,9 @@ public:
 
     explicit HelpKey(Show show, QObject* parent = nullptr);
 
-    // The topic F1 would ask for now.
-    static int currentTopic();
+    // The topic F1 asks for now, pressed in the receiver (by default the
+    // focused control).
+    static int currentTopic(const QWidget* receiver = nullptr);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

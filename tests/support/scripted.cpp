@@ -9,21 +9,21 @@
 namespace orvane::test {
 
 namespace {
-
+const char* const kKindNames[] = {"message box", "input box", "file dialog"};
 QString kindName(ShownBox::Kind kind)
 {
-    switch (kind) {
-    case ShownBox::Kind::Message:
-        return QStringLiteral("message box");
-    case ShownBox::Kind::Input:
-        return QStringLiteral("input box");
-    case ShownBox::Kind::File:
-        return QStringLiteral("file dialog");
-    }
-    return {};
+    return QString::fromLatin1(kKindNames[static_cast<int>(kind)]);
 }
-
 } // namespace
+
+QStringList strings(std::initializer_list<const char*> items)
+{
+    QStringList out;
+    for (const char* item : items) {
+        out.append(QString::fromUtf8(item));
+    }
+    return out;
+}
 
 ScriptError::ScriptError(const QString& message) : what_(message.toStdString())
 {
@@ -32,15 +32,7 @@ ScriptError::ScriptError(const QString& message) : what_(message.toStdString())
 
 QString ShownBox::text() const
 {
-    switch (kind) {
-    case Kind::Message:
-        return message.text;
-    case Kind::Input:
-        return input.prompt;
-    case Kind::File:
-        return file.filter;
-    }
-    return {};
+    return kind == Kind::Message ? message.text : kind == Kind::Input ? input.prompt : file.filter;
 }
 
 ScriptedDialogs& ScriptedDialogs::answer(platform::Answer answer)
@@ -69,14 +61,12 @@ ScriptedDialogs& ScriptedDialogs::cancelFile()
 
 ScriptedDialogs::Step ScriptedDialogs::next(ShownBox::Kind kind, const QString& described)
 {
-    if (script_.empty()) {
-        throw ScriptError(QStringLiteral("unexpected %1: \"%2\"").arg(kindName(kind), described));
+    if (script_.empty() || script_.front().kind != kind) {
+        const QString wanted = script_.empty() ? QStringLiteral("nothing") : kindName(script_.front().kind);
+        throw ScriptError(QStringLiteral("expected %1 but the program showed a %2: \"%3\"")
+                              .arg(wanted, kindName(kind), described));
     }
     Step step = script_.front();
-    if (step.kind != kind) {
-        throw ScriptError(QStringLiteral("expected a %1 but the program showed a %2: \"%3\"")
-                              .arg(kindName(step.kind), kindName(kind), described));
-    }
     script_.pop_front();
     return step;
 }
@@ -94,11 +84,9 @@ platform::Answer ScriptedDialogs::message(const platform::MessageRequest& reques
 {
     shown.append({ShownBox::Kind::Message, request, {}, {}});
     const Step step = next(ShownBox::Kind::Message, request.text);
-    const bool fits = request.buttons == platform::Buttons::YesNo ? step.answer != platform::Answer::Ok
-                                                                  : step.answer == platform::Answer::Ok;
-    if (!fits) {
+    if ((request.buttons == platform::Buttons::YesNo) == (step.answer == platform::Answer::Ok)) {
         throw ScriptError(
-            QStringLiteral("scripted answer does not fit the buttons of \"%1\"").arg(request.text));
+            QStringLiteral("the scripted answer does not fit the buttons of \"%1\"").arg(request.text));
     }
     return step.answer;
 }
@@ -127,19 +115,15 @@ std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 {
     asked.append(file);
     const QString name = QFileInfo(file).fileName();
-    const auto dot = name.indexOf(u'.');
-    const QString ext = dot < 0 ? QString() : name.mid(dot + 1).toLower();
-    const auto found = apps.constFind(ext);
-    if (found == apps.constEnd()) {
-        return std::nullopt;
-    }
-    return *found;
+    const auto found =
+        apps.constFind(name.contains(u'.') ? name.mid(name.indexOf(u'.') + 1).toLower() : QString());
+    return found == apps.constEnd() ? std::nullopt : std::optional<QString>(*found);
 }
 
 std::int64_t TestDesktop::fileLength(const QString& path)
 {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir()) {
+    if (path.isEmpty() || !info.isFile()) {
         platform::fail(platform::Check::FileNotFound);
     }
     return info.size();

@@ -11,12 +11,16 @@
 
 #include <deque>
 #include <exception>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "platform/services.h"
 
 namespace orvane::test {
+
+// A list of UTF-8 literals, for comparing texts compactly.
+QStringList strings(std::initializer_list<const char*> items);
 
 // Thrown by a scripted service when the program does something the test
 // did not script; carries a readable account of it.

@@ -1,37 +1,10 @@
-// The application the tests start: it writes each of its arguments, followed
-// by a NUL byte, to the file named by ORVANE_ARGSTUB_OUT and exits.
-//
-// The file is first written under a temporary name next to it and then
-// renamed, so a test that waits for the file never reads it half written.
-// An existing file is replaced, never appended to.
-//
-// Exit codes: 0 written, 1 the file could not be written, 2 no
-// ORVANE_ARGSTUB_OUT in the environment.
-
+// The application the tests start: writes each of its arguments, followed by
+// a NUL byte, to the file named by ORVANE_ARGSTUB_OUT. It writes to a
+// neighbour first and renames it, so a waiting test never reads half a file.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-namespace {
-
-bool writeArguments(const std::string& path, int argc, char** argv)
-{
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        return false;
-    }
-    bool written = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::size_t length = std::strlen(argv[i]) + 1; // with its NUL
-        if (std::fwrite(argv[i], 1, length, out) != length) {
-            written = false;
-        }
-    }
-    return std::fclose(out) == 0 && written;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -39,19 +12,12 @@ int main(int argc, char** argv)
     if (target == nullptr || *target == '\0') {
         return 2;
     }
-    const std::string finalPath = target;
-    const std::string partPath = finalPath + ".part";
-    if (!writeArguments(partPath, argc, argv)) {
-        std::remove(partPath.c_str());
-        return 1;
+    const std::string part = std::string(target) + ".part";
+    std::FILE* out = std::fopen(part.c_str(), "wb");
+    bool written = out != nullptr;
+    for (int i = 1; written && i < argc; ++i) {
+        written = std::fwrite(argv[i], 1, std::strlen(argv[i]) + 1, out) == std::strlen(argv[i]) + 1;
     }
-    if (std::rename(partPath.c_str(), finalPath.c_str()) != 0) {
-        // Some systems refuse to rename over an existing file.
-        std::remove(finalPath.c_str());
-        if (std::rename(partPath.c_str(), finalPath.c_str()) != 0) {
-            std::remove(partPath.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    written = out != nullptr && std::fclose(out) == 0 && written;
+    return written && std::rename(part.c_str(), target) == 0 ? 0 : 1;
 }
