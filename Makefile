@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 
 # Debian 12 packages the build, the tests and the program need.
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev \
-            shared-mime-info xvfb xauth xdotool imagemagick evilwm fonts-dejavu-core
+            shared-mime-info xvfb xauth xdotool imagemagick evilwm x11-utils desktop-file-utils fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

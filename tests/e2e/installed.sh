@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The program installed into a prefix of its own: its files land in the
+# usual places, the desktop entry is valid, and the installed program shows
+# its window with its icon and opens its installed help pages.
+#
+# usage: installed.sh ORVANE ARGSTUB
+
+source "$(dirname "$0")/lib.sh"
+e2e_begin installed "$@"
+require_tool xprop
+require_tool desktop-file-validate
+
+step "install into a temporary prefix"
+prefix="$E2E_TMP/prefix"
+cmake --install "$(dirname "$ORVANE")" --prefix "$prefix" >"$E2E_OUT/install.log" 2>&1 ||
+    fail "cmake --install failed (see $E2E_OUT/install.log)"
+for file in bin/orvane share/applications/orvane.desktop share/icons/hicolor/scalable/apps/orvane.svg \
+    share/icons/hicolor/16x16/apps/orvane.png share/icons/hicolor/256x256/apps/orvane.png \
+    share/orvane/help/index.html share/orvane/help/topic-9.html; do
+    [ -f "$prefix/$file" ] || fail "the install has no $file"
+done
+desktop-file-validate "$prefix/share/applications/orvane.desktop" >"$E2E_OUT/validate.log" 2>&1 ||
+    fail "the desktop entry is not valid: $(cat "$E2E_OUT/validate.log")"
+
+# The desktop's viewer, stood in for by the stub, which records the page.
+mkdir -p "$E2E_TMP/bin"
+cp "$ARGSTUB" "$E2E_TMP/bin/xdg-open"
+export PATH="$E2E_TMP/bin:$PATH"
+
+step "start the installed program"
+ORVANE="$prefix/bin/orvane"
+start_orvane
+wait_main_window
+xprop -id "$MAIN" _NET_WM_ICON >"$E2E_OUT/icon.txt" 2>&1
+grep -q "Icon (" "$E2E_OUT/icon.txt" || fail "the main window carries no icon"
+
+step "Help > Help Contents opens the installed contents page"
+menu h Return  # Help Contents, the first item, has no access key
+expect_started_with "$prefix/share/orvane/help/index.html"
+
+step "leave with File > Exit"
+menu f x
+expect_exit 0
