@@ -6,8 +6,10 @@ BUILD_DIR := build
 PREFIX ?= /usr/local
 
 # Debian 12 packages the build, the tests and the program need.
-PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev \
-            shared-mime-info xvfb xauth xdotool imagemagick evilwm x11-utils desktop-file-utils fonts-dejavu-core
+PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin \
+            shared-mime-info fonts-dejavu-core \
+            xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
+            at-spi2-core dbus-daemon
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

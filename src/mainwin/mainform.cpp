@@ -80,7 +80,6 @@ void MainForm::layout()
     Label2.setBuddy(&FileList);
     TypeCombo.setAccessibleName(Label1.text());
     FileList.setAccessibleName(Label2.text());
-    DescLabel.setAccessibleName(QStringLiteral("Description"));
 
     setTabOrder(&FileList, &TypeCombo);
     FileList.setFocus();

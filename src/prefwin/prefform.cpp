@@ -82,6 +82,8 @@ void PrefForm::layout()
     PrefDir.setAccessibleName(QStringLiteral("Folder"));
     PrefFile.setAccessibleName(QStringLiteral("Files"));
     PrefDrive.setAccessibleName(QStringLiteral("Drive"));
+    // The drive list lies below the window's edge: the keyboard never stops there.
+    PrefDrive.setFocusPolicy(Qt::NoFocus);
 
     setTabOrder(&TypeCombo, &PrefDrive);
     setTabOrder(&PrefDrive, &PrefDir);

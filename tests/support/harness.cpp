@@ -9,15 +9,11 @@ namespace orvane::test {
 
 namespace {
 
-QString prepareIni(const QTemporaryDir& dir, const QString& settings)
+QString writeFile(const QString& path, const QByteArray& contents)
 {
-    const QString path = dir.path() + QStringLiteral("/config/Orvane/Orvane.conf");
-    QDir().mkpath(dir.path() + QStringLiteral("/config/Orvane"));
-    if (!settings.isEmpty()) {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(settings.toUtf8());
-        }
+    QFile out(path);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(contents);
     }
     return path;
 }
@@ -25,12 +21,14 @@ QString prepareIni(const QTemporaryDir& dir, const QString& settings)
 } // namespace
 
 Harness::Harness(const QString& settings)
-    : iniPath_(prepareIni(dir, settings)),
+    : iniPath_(dir.path() + QStringLiteral("/config/Orvane/Orvane.conf")),
       settings(iniPath_), services{dialogs, this->settings, starter, associations, desktop}, g(services)
 {
+    QDir().mkpath(dir.path() + QStringLiteral("/config/Orvane"));
+    if (!settings.isEmpty()) {
+        writeFile(iniPath_, settings.toUtf8());
+    }
 }
-
-Harness::~Harness() = default;
 
 MainForm& Harness::start()
 {
@@ -41,36 +39,26 @@ MainForm& Harness::start()
 
 QString Harness::folder(const QString& name)
 {
-    const QString path = dir.path() + u'/' + name;
-    QDir().mkpath(path);
-    return path + u'/';
+    QDir().mkpath(dir.path() + u'/' + name);
+    return dir.path() + u'/' + name + u'/';
 }
 
 QString Harness::file(const QString& folder, const QString& name, const QByteArray& contents)
 {
-    const QString path = folder + name;
-    QFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(contents);
-    }
-    return path;
+    return writeFile(folder + name, contents);
 }
 
 QString Harness::settingsText() const
 {
     QFile in(iniPath_);
-    if (!in.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(in.readAll());
+    return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
 }
 
 void Harness::addType(const QString& name, const QString& ext, const QString& path, const QString& desc,
                       const QString& app)
 {
-    const int slot = g.NumberOfTypes;
-    MakeRoom(g, slot);
-    g.Types[static_cast<std::size_t>(slot)] = {name, ext, path, desc, app};
+    MakeRoom(g, g.NumberOfTypes);
+    g.Types.back() = {name, ext, path, desc, app};
     ++g.NumberOfTypes;
     FillTypeCombos(g);
 }
@@ -82,20 +70,6 @@ QStringList Harness::names() const
         out.append(g.Types[static_cast<std::size_t>(i)].Name);
     }
     return out;
-}
-
-QString settingsFor(const QList<QStringList>& types)
-{
-    QString text = QStringLiteral("[Types]\nNumber Of Types=%1\n").arg(types.size());
-    const QStringList keys = {QStringLiteral("Type name "), QStringLiteral("Type ext "),
-                              QStringLiteral("Type path "), QStringLiteral("Type desc "),
-                              QStringLiteral("Type app ")};
-    for (qsizetype n = 0; n < types.size(); ++n) {
-        for (qsizetype k = 0; k < keys.size() && k < types[n].size(); ++k) {
-            text += keys[k] + QString::number(n) + u'=' + types[n][k] + u'\n';
-        }
-    }
-    return text;
 }
 
 } // namespace orvane::test

@@ -19,31 +19,25 @@ class Harness {
 public:
     // settings: the text of the settings file before start ("" for none).
     explicit Harness(const QString& settings = QString());
-    ~Harness();
-    Harness(const Harness&) = delete;
-    Harness& operator=(const Harness&) = delete;
 
     // Creates the main window and runs its start-up.
     MainForm& start();
     MainForm& main() { return *main_; }
     PrefForm& pref() { return main_->prefForm(); }
 
-    // A folder (created) inside the temporary folder, ending with "/".
+    // A folder or a file created in the temporary folder; a folder's path
+    // ends with "/".
     QString folder(const QString& name);
-    // A file (created, with optional contents) inside a folder.
     QString file(const QString& folder, const QString& name, const QByteArray& contents = {});
-    // The settings file's text.
     [[nodiscard]] QString settingsText() const;
     [[nodiscard]] QString settingsPath() const { return iniPath_; }
 
     // A type put straight into the catalogue, then both lists refilled.
     void addType(const QString& name, const QString& ext, const QString& path, const QString& desc = {},
                  const QString& app = {});
-    // Names at the positions of the catalogue.
     [[nodiscard]] QStringList names() const;
 
-    // Runs a step that ends the program; returns the exit code, or -1 when
-    // the program did not end.
+    // Runs a step that ends the program; its exit code, or -1 when it did not.
     template <typename Step> int endingCode(Step&& step)
     {
         try {
@@ -71,8 +65,5 @@ public:
 private:
     std::unique_ptr<MainForm> main_;
 };
-
-// Settings file text for types given as name, ext, path, desc, app.
-QString settingsFor(const QList<QStringList>& types);
 
 } // namespace orvane::test

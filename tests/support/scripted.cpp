@@ -8,14 +8,6 @@
 
 namespace orvane::test {
 
-namespace {
-const char* const kKindNames[] = {"message box", "input box", "file dialog"};
-QString kindName(ShownBox::Kind kind)
-{
-    return QString::fromLatin1(kKindNames[static_cast<int>(kind)]);
-}
-} // namespace
-
 QStringList strings(std::initializer_list<const char*> items)
 {
     QStringList out;
@@ -25,46 +17,31 @@ QStringList strings(std::initializer_list<const char*> items)
     return out;
 }
 
-ScriptError::ScriptError(const QString& message) : what_(message.toStdString())
-{
-    std::fprintf(stderr, "SCRIPT: %s\n", what_.c_str());
-}
-
 QString ShownBox::text() const
 {
     return kind == Kind::Message ? message.text : kind == Kind::Input ? input.prompt : file.filter;
 }
 
-ScriptedDialogs& ScriptedDialogs::answer(platform::Answer answer)
+ScriptedDialogs& ScriptedDialogs::push(ShownBox::Kind kind, platform::Answer answer,
+                                       std::optional<QString> text)
 {
-    script_.push_back({ShownBox::Kind::Message, answer, {}, {}});
+    script_.push_back({kind, answer, std::move(text)});
     return *this;
 }
 
-ScriptedDialogs& ScriptedDialogs::type(const QString& text)
+// The scripted answer for a box, or a readable failure when the program
+// showed a box the test did not expect.
+ScriptedDialogs::Step ScriptedDialogs::next(const ShownBox& box)
 {
-    script_.push_back({ShownBox::Kind::Input, platform::Answer::Ok, text, {}});
-    return *this;
-}
-
-ScriptedDialogs& ScriptedDialogs::choose(const QString& path)
-{
-    script_.push_back({ShownBox::Kind::File, platform::Answer::Ok, {}, path});
-    return *this;
-}
-
-ScriptedDialogs& ScriptedDialogs::cancelFile()
-{
-    script_.push_back({ShownBox::Kind::File, platform::Answer::Ok, {}, std::nullopt});
-    return *this;
-}
-
-ScriptedDialogs::Step ScriptedDialogs::next(ShownBox::Kind kind, const QString& described)
-{
-    if (script_.empty() || script_.front().kind != kind) {
-        const QString wanted = script_.empty() ? QStringLiteral("nothing") : kindName(script_.front().kind);
-        throw ScriptError(QStringLiteral("expected %1 but the program showed a %2: \"%3\"")
-                              .arg(wanted, kindName(kind), described));
+    shown.append(box);
+    const bool fits =
+        !script_.empty() && script_.front().kind == box.kind &&
+        (box.kind != ShownBox::Kind::Message || (box.message.buttons == platform::Buttons::YesNo) !=
+                                                    (script_.front().answer == platform::Answer::Ok));
+    if (!fits) {
+        const std::string what = QStringLiteral("unexpected box: \"%1\"").arg(box.text()).toStdString();
+        std::fprintf(stderr, "SCRIPT: %s\n", what.c_str());
+        throw std::logic_error(what);
     }
     Step step = script_.front();
     script_.pop_front();
@@ -82,25 +59,17 @@ QStringList ScriptedDialogs::texts() const
 
 platform::Answer ScriptedDialogs::message(const platform::MessageRequest& request)
 {
-    shown.append({ShownBox::Kind::Message, request, {}, {}});
-    const Step step = next(ShownBox::Kind::Message, request.text);
-    if ((request.buttons == platform::Buttons::YesNo) == (step.answer == platform::Answer::Ok)) {
-        throw ScriptError(
-            QStringLiteral("the scripted answer does not fit the buttons of \"%1\"").arg(request.text));
-    }
-    return step.answer;
+    return next({ShownBox::Kind::Message, request, {}, {}}).answer;
 }
 
 QString ScriptedDialogs::input(const platform::InputRequest& request)
 {
-    shown.append({ShownBox::Kind::Input, {}, request, {}});
-    return next(ShownBox::Kind::Input, request.prompt).text;
+    return next({ShownBox::Kind::Input, {}, request, {}}).text.value_or(QString());
 }
 
 std::optional<QString> ScriptedDialogs::openFile(const platform::FileOpenRequest& request)
 {
-    shown.append({ShownBox::Kind::File, {}, {}, request});
-    return next(ShownBox::Kind::File, request.filter).file;
+    return next({ShownBox::Kind::File, {}, {}, request}).text;
 }
 
 void FakeStarter::start(const QString& program, const QStringList& arguments)
@@ -113,7 +82,6 @@ void FakeStarter::start(const QString& program, const QStringList& arguments)
 
 std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 {
-    asked.append(file);
     const QString name = QFileInfo(file).fileName();
     const auto found =
         apps.constFind(name.contains(u'.') ? name.mid(name.indexOf(u'.') + 1).toLower() : QString());
@@ -122,16 +90,10 @@ std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 
 std::int64_t TestDesktop::fileLength(const QString& path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
         platform::fail(platform::Check::FileNotFound);
     }
-    return info.size();
-}
-
-void TestDesktop::endNow(int exitCode)
-{
-    throw ProgramEnded{exitCode};
+    return QFileInfo(path).size();
 }
 
 } // namespace orvane::test

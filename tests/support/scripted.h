@@ -10,10 +10,9 @@
 #include <QStringList>
 
 #include <deque>
-#include <exception>
 #include <initializer_list>
 #include <optional>
-#include <string>
+#include <stdexcept>
 
 #include "platform/services.h"
 
@@ -21,17 +20,6 @@ namespace orvane::test {
 
 // A list of UTF-8 literals, for comparing texts compactly.
 QStringList strings(std::initializer_list<const char*> items);
-
-// Thrown by a scripted service when the program does something the test
-// did not script; carries a readable account of it.
-class ScriptError : public std::exception {
-public:
-    explicit ScriptError(const QString& message);
-    [[nodiscard]] const char* what() const noexcept override { return what_.c_str(); }
-
-private:
-    std::string what_;
-};
 
 // Thrown where the program would end at once.
 struct ProgramEnded {
@@ -44,18 +32,23 @@ struct ShownBox {
     platform::MessageRequest message;
     platform::InputRequest input;
     platform::FileOpenRequest file;
-
-    // The text shown: the message, the prompt, or the filter.
+    // The message, the prompt, or the filter.
     [[nodiscard]] QString text() const;
 };
 
 class ScriptedDialogs final : public platform::Dialogs {
 public:
     // The next answers, in the order the boxes are expected.
-    ScriptedDialogs& answer(platform::Answer answer);
-    ScriptedDialogs& type(const QString& text);
-    ScriptedDialogs& choose(const QString& path);
-    ScriptedDialogs& cancelFile();
+    ScriptedDialogs& answer(platform::Answer answer) { return push(ShownBox::Kind::Message, answer, {}); }
+    ScriptedDialogs& type(const QString& text)
+    {
+        return push(ShownBox::Kind::Input, platform::Answer::Ok, text);
+    }
+    ScriptedDialogs& choose(const QString& path)
+    {
+        return push(ShownBox::Kind::File, platform::Answer::Ok, path);
+    }
+    ScriptedDialogs& cancelFile() { return push(ShownBox::Kind::File, platform::Answer::Ok, std::nullopt); }
 
     platform::Answer message(const platform::MessageRequest& request) override;
     QString input(const platform::InputRequest& request) override;
@@ -63,17 +56,16 @@ public:
 
     QList<ShownBox> shown;
     [[nodiscard]] int pending() const { return static_cast<int>(script_.size()); }
-    // The texts of the boxes shown so far.
     [[nodiscard]] QStringList texts() const;
 
 private:
     struct Step {
         ShownBox::Kind kind;
-        platform::Answer answer = platform::Answer::Ok;
-        QString text;
-        std::optional<QString> file;
+        platform::Answer answer;
+        std::optional<QString> text;
     };
-    Step next(ShownBox::Kind kind, const QString& described);
+    ScriptedDialogs& push(ShownBox::Kind kind, platform::Answer answer, std::optional<QString> text);
+    Step next(const ShownBox& box);
 
     std::deque<Step> script_;
 };
@@ -85,18 +77,14 @@ public:
         QStringList arguments;
     };
     void start(const QString& program, const QStringList& arguments) override;
-
     QList<Start> started;
-    // Programs that fail to start.
-    QStringList failing;
+    QStringList failing; // programs that cannot start
 };
 
 class FakeAssociations final : public platform::Associations {
 public:
     std::optional<QString> associatedApp(const QString& file) override;
-    // Extension (lower case, without dot) to application.
-    QMap<QString, QString> apps;
-    QStringList asked;
+    QMap<QString, QString> apps; // extension (lower case) to application
 };
 
 class TestDesktop final : public platform::Desktop {
@@ -105,7 +93,7 @@ public:
     int screenWidthTwips() override { return screenWidth; }
     int screenHeightTwips() override { return screenHeight; }
     void processEvents() override { ++eventPasses; }
-    [[noreturn]] void endNow(int exitCode) override;
+    [[noreturn]] void endNow(int exitCode) override { throw ProgramEnded{exitCode}; }
 
     int screenWidth = 1024 * 15;
     int screenHeight = 768 * 15;

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Retakes the README's screenshots, docs/screenshots/main.png and
+# docs/screenshots/preferences.png, from the built program on a private X
+# server (Xvfb), with a sample home folder of three types. Builds nothing.
+#
+# usage: docs/screenshots.sh [ORVANE]      (default: build/orvane)
+#
+# Needs Xvfb, xdotool and ImageMagick (packages xvfb, xdotool, imagemagick).
+# The program's log goes to $ORVANE_E2E_OUTPUT/screenshots/ (by default in
+# the temporary folder).
+
+docs="$(cd "$(dirname "$0")" && pwd)"
+orvane="${1:-$docs/../build/orvane}"
+export ORVANE_E2E_OUTPUT="${ORVANE_E2E_OUTPUT:-${TMPDIR:-/tmp}/orvane-screenshots}"
+# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
+source "$docs/../tests/e2e/lib.sh"
+# No type's application is started here: "true" stands in for the
+# argument-recording stub of the tests.
+e2e_begin screenshots "$orvane" "$(type -P true)"
+shots="$docs/screenshots"
+mkdir -p "$shots"
+
+# Below the private home, as in a person's own (the preferences window shows
+# the folders above the type's folder).
+sample="$HOME/anna/Documents"
+mkdir -p "$sample/Letters" "$sample/Photos" "$sample/Notes"
+touch "$sample/Letters/"{"Dear Anna.txt","Thank you.txt","To the landlord.txt"}
+touch "$sample/Photos/"{"Beach at dusk.jpg","Birthday cake.jpg","Garden in May.jpg","Lighthouse.jpg","Old harbour.jpg"}
+touch "$sample/Notes/"{"Groceries.md","Ideas.md","Reading list.md"}
+{
+    printf '[Types]\nNumber Of Types=3\n'
+    type_lines 0 Letters txt "$sample/Letters/" "Letters to family and friends" /usr/bin/xdg-open
+    type_lines 1 Photos jpg "$sample/Photos/" '"Holiday and family photos, to show in the image viewer"' /usr/bin/xdg-open
+    type_lines 2 Notes md "$sample/Notes/" "Notes and lists in Markdown" /usr/bin/xdg-open
+} | write_settings
+
+# A window has finished drawing when two pictures of it a moment apart agree.
+settled()
+{
+    local before after
+    before="$(import -window "$1" rgb:- 2>/dev/null | md5sum)"
+    sleep 0.3
+    after="$(import -window "$1" rgb:- 2>/dev/null | md5sum)"
+    [ "$before" = "$after" ]
+}
+
+# shoot WID NAME: the window's picture to docs/screenshots/NAME.png, without
+# time stamps, so that an unchanged window gives an unchanged file.
+shoot()
+{
+    wait_for 15 "the window to finish drawing" settled "$1"
+    import -window "$1" "$E2E_TMP/shot.png" || fail "import could not take the picture of window $1"
+    convert "$E2E_TMP/shot.png" -strip -define png:exclude-chunks=date,time "$shots/$2.png" ||
+        fail "convert could not write $shots/$2.png"
+    note "wrote $shots/$2.png"
+}
+
+step "start with three types and choose Photos"
+start_orvane
+wait_main_window
+choose_main_type 1 3
+# Tab takes the keyboard out of the type list: no blinking text cursor in
+# the pictures.
+focus "$MAIN"
+keys Tab
+shoot "$MAIN" main
+
+step "open Edit > Preferences, choose Photos, point at Remove Type"
+open_preferences
+choose_pref_type 1 3
+focus "$PREF"
+keys Tab
+xdotool mousemove --window "$PREF" 200 $((PREF_BUTTON_TOP["Remove Type"] + 8)) \
+    mousemove --window "$PREF" 268 $((PREF_BUTTON_TOP["Remove Type"] + 8))
+shoot "$PREF" preferences
+# The hint line, 17 pixels high at the foot of the window, holds dark text.
+ink="$(convert "$shots/preferences.png" -crop 337x17+8+232 -colorspace Gray -threshold 50% -negate -format '%[fx:mean]' info:)"
+[ "$ink" != 0 ] || fail "the hint line is empty while the pointer is on Remove Type"
+
+step "leave"
+pref_button Done
+wait_for 10 "the preferences window to close" window_hidden "$PREF"
+menu f x
+expect_exit 0
