@@ -41,7 +41,7 @@ void showWholeLines(QWidget& label)
 void useDialogFont()
 {
     QFont font = QApplication::font();
-    font.setPointSize(8);
+    font.setPointSizeF(7.5);
     QApplication::setFont(font);
 }
 

@@ -11,8 +11,9 @@ void showModal(QWidget& form);
 // that a text longer than the label ends on a full line, not half a one.
 void showWholeLines(QWidget& label);
 
-// The windows are laid out for the classic 8-point dialog font; the
-// desktop's font family is kept at that size so that captions fit.
+// The windows are laid out for the classic small dialog font; the desktop's
+// font family is kept at the size whose letters are as wide as that font's,
+// so that every caption fits its place.
 void useDialogFont();
 
 } // namespace orvane::platform

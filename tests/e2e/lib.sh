@@ -17,7 +17,7 @@ set -o pipefail
 readonly E2E_SKIP=77
 readonly MAIN_TITLE='Orvane 1.02'
 readonly MENU_FREE_HEIGHT=263 # the main window's client area below its menu bar
-readonly LIST_ROW_HEIGHT=13   # one row of a list (files, types) in the 8 point dialog font
+readonly LIST_ROW_HEIGHT=12   # one row of a list (files, types) in the dialog font
 
 E2E_NAME=""
 E2E_OUT=""
@@ -541,7 +541,7 @@ choose_from_list()
     local popup
     popup="$(popup_window)"
     geometry "$popup"
-    # One row of 13 pixels for each entry, inside a frame of one pixel.
+    # One row for each entry, inside a frame of one pixel.
     local rows_height=$((HEIGHT - 2))
     if ((rows_height != count * LIST_ROW_HEIGHT)); then
         fail "the drop-down list is $HEIGHT pixels high: it shows $((rows_height / LIST_ROW_HEIGHT)) entries (or rows of another height), expected $count"
