@@ -57,8 +57,6 @@ private Q_SLOTS:
         auto& main = h.start();
         QCOMPARE(main.windowTitle(), QStringLiteral("Orvane 1.02"));
         QCOMPARE(h.g.PlatformString, QStringLiteral("For %1-Bit Linux").arg(QSysInfo::WordSize));
-        QCOMPARE(h.g.HelpFile, QStringLiteral("orvane.hlp"));
-        QVERIFY(!h.pref().isVisible());
         const QList<QObject*> items = {&main,
                                        &main.TypeCombo,
                                        &main.FileList,
@@ -84,14 +82,6 @@ private Q_SLOTS:
         QCOMPARE(numbers, QStringLiteral("378629332239999900"));
         QCOMPARE(main.x(), (1024 - main.frameGeometry().width()) / 2);
         QCOMPARE(h.desktop.eventPasses, 2);
-
-        HelpItems partial; // a failure part-way leaves the rest unset
-        QObject a;
-        partial.mainForm = &a;
-        h.dialogs.answer(Answer::Ok);
-        SetHelp(h.g, partial);
-        QCOMPARE(platform::helpNumber(&a), 3);
-        QVERIFY(h.dialogs.texts().constFirst().endsWith(QStringLiteral("Code: GSH")));
     }
 
     void centreIsNotClampedAndAboutHasItsLines()
