@@ -46,7 +46,6 @@ MainForm::MainForm(Globals& g)
     buildMenu();
     g_.forms.mainTypeCombo = &TypeCombo;
     g_.forms.mainFileList = &FileList;
-    g_.forms.mainDescLabel = &DescLabel;
     TypeCombo.setClickHandler([this] { TypeCombo_Click(); });
     TypeCombo.setChangeHandler([this] { TypeCombo_Change(); });
     FileList.setDblClickHandler([this] { FileList_DblClick(); });

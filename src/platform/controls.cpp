@@ -308,7 +308,7 @@ void DirListBox::fill()
             break;
         }
     }
-    int depth = 0;
+    qsizetype depth = 0;
     for (const auto& path : chain) {
         const QString name = depth == 0 ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName();
         auto* entry = new QListWidgetItem(open, QString(depth * 2, u' ') + name, this);

@@ -11,7 +11,6 @@
 
 #include "platform/services.h"
 
-class QLabel;
 class QPushButton;
 
 namespace orvane::platform {
@@ -48,7 +47,6 @@ struct CommonDialog {
 struct FormControls {
     platform::ComboBox* mainTypeCombo = nullptr;
     platform::FileListBox* mainFileList = nullptr;
-    QLabel* mainDescLabel = nullptr;
     platform::ComboBox* prefTypeCombo = nullptr;
     platform::FileListBox* prefFile = nullptr;
     std::array<QPushButton*, 6> prefButton{};
