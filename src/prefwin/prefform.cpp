@@ -310,18 +310,24 @@ void PrefForm::opensWith(int p)
     ChooseApp(g_, p);
 }
 
+// Asks for a new value of one field of the type at p; an empty answer,
+// Cancel included, keeps the old one. Returns whether it changed.
+bool PrefForm::editField(int p, const QString& prompt, QString TypeRecord::*field)
+{
+    g_.MessageString = prompt;
+    const QString answer = InputBox(g_, g_.MessageString, TypeAt(g_, p).*field, kHelp);
+    if (answer.isEmpty()) {
+        return false;
+    }
+    TypeAt(g_, p).*field = answer;
+    return true;
+}
+
 void PrefForm::changeName(int p)
 {
-    if (p < 0) {
-        return;
+    if (p >= 0 && editField(p, QStringLiteral("What would you like to call this?"), &TypeRecord::Name)) {
+        FillTypeCombos(g_);
     }
-    g_.MessageString = QStringLiteral("What would you like to call this?");
-    const QString answer = InputBox(g_, g_.MessageString, TypeAt(g_, p).Name, kHelp);
-    if (answer.isEmpty()) {
-        return;
-    }
-    TypeAt(g_, p).Name = answer;
-    FillTypeCombos(g_);
 }
 
 void PrefForm::changePath(int p)
@@ -348,17 +354,10 @@ void PrefForm::changePath(int p)
 
 void PrefForm::changeDescription(int p)
 {
-    if (p < 0) {
-        return;
+    if (p >= 0 && editField(p, QStringLiteral("New description for this type?"), &TypeRecord::Desc)) {
+        DescLabel.clear();
+        FillTypeCombos(g_);
     }
-    g_.MessageString = QStringLiteral("New description for this type?");
-    const QString answer = InputBox(g_, g_.MessageString, TypeAt(g_, p).Desc, kHelp);
-    if (answer.isEmpty()) {
-        return;
-    }
-    TypeAt(g_, p).Desc = answer;
-    DescLabel.clear();
-    FillTypeCombos(g_);
 }
 
 void PrefForm::removeType(int p)

@@ -62,6 +62,7 @@ private:
     void setEditingEnabled(bool enabled);
 
     void opensWith(int p);
+    bool editField(int p, const QString& prompt, QString TypeRecord::*field);
     void changeName(int p);
     void changePath(int p);
     void changeDescription(int p);
