@@ -1,0 +1,387 @@
+#include "bench/figures.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <string>
+
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "catalogue/catalogue.h"
+#include "mainwin/mainform.h"
+#include "platform/system_starter.h"
+#include "support/harness.h"
+
+extern char** environ;
+
+namespace orvane::bench {
+
+namespace {
+
+const QString kTypesGroup = QStringLiteral("Types/");
+
+// The characters of every stored field, to check a read against.
+qsizetype storedCharacters(const Workspace& ws)
+{
+    qsizetype total = 0;
+    for (int n = 0; n < kTypeCount; ++n) {
+        for (const QString& field : fields(storedType(ws, n))) {
+            total += field.size();
+        }
+    }
+    return total;
+}
+
+// Runs the two sides of one repetition, the program first on even
+// repetitions and the floor first on odd ones.
+template <typename Program, typename Floor> Sample alternate(int repetition, Program&& program, Floor&& floor)
+{
+    Sample sample;
+    if (repetition % 2 == 0) {
+        sample.program = program();
+        sample.floor = floor();
+    } else {
+        sample.floor = floor();
+        sample.program = program();
+    }
+    return sample;
+}
+
+template <typename Program, typename Floor>
+std::vector<Sample> repeat(int repetitions, Program&& program, Floor&& floor)
+{
+    alternate(0, program, floor); // warm-up, not counted
+    std::vector<Sample> samples;
+    for (int r = 0; r < repetitions; ++r) {
+        samples.push_back(alternate(r, program, floor));
+    }
+    return samples;
+}
+
+void checkNoBox(const test::Harness& h, const QString& when)
+{
+    check(h.dialogs.shown.isEmpty(),
+          QStringLiteral("a box was shown %1: %2").arg(when, h.dialogs.texts().join(QStringLiteral(" / "))));
+}
+
+// The main window and the preferences window over the harness's state, the
+// catalogue emptied as at the start of Form_Load, the store not yet read.
+struct Windows {
+    explicit Windows(test::Harness& h) : main(h.g)
+    {
+        main.prefForm();
+        h.g.Types.assign(1, TypeRecord{});
+        h.g.NumberOfTypes = 0;
+    }
+    MainForm main;
+};
+
+// The stored store copied where the harness reads its settings.
+void useStoredTypes(const Workspace& ws, const test::Harness& h)
+{
+    QFile::remove(h.settingsPath());
+    check(QFile::copy(ws.typesConf(), h.settingsPath()), QStringLiteral("cannot copy the store"));
+}
+
+void reapAll()
+{
+    int status = 0;
+    while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
+    }
+}
+
+} // namespace
+
+BareRead bareRead(const QString& store)
+{
+    QSettings settings(store, QSettings::IniFormat);
+    BareRead read;
+    read.types = settings.value(kTypesGroup + kCountKey).toString().toInt();
+    for (int n = 0; n < read.types; ++n) {
+        const QString suffix = QString::number(n);
+        for (const QString& key : kFieldKeys) {
+            read.characters += settings.value(kTypesGroup + key + suffix).toString().size();
+        }
+    }
+    return read;
+}
+
+void checkBareRead(const Workspace& ws, const BareRead& read)
+{
+    static const qsizetype expected = storedCharacters(ws);
+    check(read.types == kTypeCount && read.characters == expected,
+          QStringLiteral("the bare read found %1 types and %2 characters")
+              .arg(read.types)
+              .arg(read.characters));
+}
+
+// ------------------------------------------------------------------- load
+
+std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
+{
+    const TypeRecord last = storedType(ws, kTypeCount - 1);
+    const auto program = [&] {
+        test::Harness h;
+        useStoredTypes(ws, h);
+        Windows windows(h);
+        const double start = now();
+        LoadTypes(h.g);
+        FillTypeCombos(h.g);
+        const double elapsed = now() - start;
+
+        checkNoBox(h, QStringLiteral("loading"));
+        check(h.g.NumberOfTypes == kTypeCount,
+              QStringLiteral("LoadTypes read %1 types").arg(h.g.NumberOfTypes));
+        check(h.g.Types.back().App == last.App, QStringLiteral("LoadTypes read the last type wrong"));
+        auto& mainCombo = windows.main.TypeCombo;
+        auto& prefCombo = windows.main.prefForm().TypeCombo;
+        check(mainCombo.listCount() == kTypeCount && prefCombo.listCount() == kTypeCount &&
+                  mainCombo.item(kTypeCount - 1) == last.Name && prefCombo.item(kTypeCount - 1) == last.Name,
+              QStringLiteral("FillTypeCombos filled %1 and %2 items")
+                  .arg(mainCombo.listCount())
+                  .arg(prefCombo.listCount()));
+        check(mainCombo.listIndex() == -1 && mainCombo.text().isEmpty(),
+              QStringLiteral("the main list chose an item while filling"));
+        return elapsed;
+    };
+    const auto floor = [&] {
+        const QString store = freshStoreCopy(ws);
+        const double start = now();
+        const BareRead read = bareRead(store);
+        const double elapsed = now() - start;
+        checkBareRead(ws, read);
+        QFile::remove(store);
+        return elapsed;
+    };
+    return repeat(repetitions, program, floor);
+}
+
+// ------------------------------------------------------------------- save
+
+std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
+{
+    std::vector<TypeRecord> records;
+    for (int n = 0; n < kTypeCount; ++n) {
+        records.push_back(storedType(ws, n));
+    }
+    const QByteArray lastApp = records.back().App.toUtf8();
+    const qint64 storedSize = QFileInfo(ws.typesConf()).size();
+    const auto writtenWhole = [&](const QString& path) {
+        QFile file(path);
+        check(file.open(QIODevice::ReadOnly), QStringLiteral("the saved store cannot be read"));
+        const QByteArray text = file.readAll();
+        check(
+            text.size() >= storedSize - 64 && text.contains(lastApp) &&
+                (text.contains("Number%20Of%20Types=32767") || text.contains("Number Of Types=32767")),
+            QStringLiteral("the saved store is not whole (%1 of %2 bytes)").arg(text.size()).arg(storedSize));
+    };
+
+    const auto program = [&] {
+        test::Harness h;
+        useStoredTypes(ws, h);
+        Windows windows(h);
+        LoadTypes(h.g);
+        check(h.g.NumberOfTypes == kTypeCount,
+              QStringLiteral("LoadTypes read %1 types").arg(h.g.NumberOfTypes));
+        const double start = now();
+        const bool saved = SaveTypes(h.g);
+        const double elapsed = now() - start;
+        check(saved, QStringLiteral("SaveTypes could not write the store"));
+        checkNoBox(h, QStringLiteral("saving"));
+        writtenWhole(h.settingsPath());
+        return elapsed;
+    };
+    const auto floor = [&] {
+        const QString store = freshStoreCopy(ws);
+        double elapsed = 0;
+        {
+            QSettings settings(store, QSettings::IniFormat);
+            check(settings.status() == QSettings::NoError, QStringLiteral("the bare store cannot be read"));
+            const double start = now();
+            settings.setValue(kTypesGroup + kCountKey, QString::number(kTypeCount));
+            for (int n = 0; n < kTypeCount; ++n) {
+                const QString suffix = QString::number(n);
+                const TypeRecord& record = records[static_cast<std::size_t>(n)];
+                settings.setValue(kTypesGroup + kFieldKeys[0] + suffix, record.Name);
+                settings.setValue(kTypesGroup + kFieldKeys[1] + suffix, record.Ext);
+                settings.setValue(kTypesGroup + kFieldKeys[2] + suffix, record.Path);
+                settings.setValue(kTypesGroup + kFieldKeys[3] + suffix, record.Desc);
+                settings.setValue(kTypesGroup + kFieldKeys[4] + suffix, record.App);
+            }
+            settings.sync();
+            elapsed = now() - start;
+            check(settings.status() == QSettings::NoError, QStringLiteral("the bare loop could not write"));
+        }
+        writtenWhole(store);
+        QFile::remove(store);
+        return elapsed;
+    };
+    return repeat(repetitions, program, floor);
+}
+
+// ----------------------------------------------------------------- choose
+
+std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
+{
+    test::Harness h;
+    MainForm& main = h.start();
+    const TypeRecord big = storedType(ws, 0);
+    h.addType(big.Name, big.Ext, big.Path, big.Desc, big.App);
+    h.addType(QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder());
+    main.show();
+    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
+    QCoreApplication::processEvents();
+
+    QStringList floorNames;
+    const QByteArray bigPath = QFile::encodeName(big.Path);
+    int changes = 0;
+    const auto program = [&] {
+        // Another type first, as a user goes from one type to the next.
+        main.TypeCombo.setListIndex(1);
+        QCoreApplication::processEvents();
+        check(main.FileList.listCount() == 1, QStringLiteral("the small folder did not list"));
+        // The big folder counts as changed since it was last shown (a new
+        // modification time, an hour back), so that nothing read for an
+        // earlier repetition can be reused: each choice reads the folder.
+        const timeval back = {::time(nullptr) - 3600 - ++changes, 0};
+        const timeval times[2] = {back, back};
+        check(::utimes(bigPath.constData(), times) == 0, QStringLiteral("cannot set the big folder's time"));
+        const double start = now();
+        main.TypeCombo.setListIndex(0);
+        QCoreApplication::processEvents();
+        const double elapsed = now() - start;
+
+        checkNoBox(h, QStringLiteral("choosing"));
+        check(main.FileList.listCount() == kMatchingFiles,
+              QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+        check(floorNames.isEmpty() || (main.FileList.item(0) == floorNames.first() &&
+                                       main.FileList.item(kMatchingFiles - 1) == floorNames.last()),
+              QStringLiteral("the file list is not sorted as the floor's"));
+        check(main.DescLabel.text() == big.Desc, QStringLiteral("the description was not shown"));
+        return elapsed;
+    };
+    const auto floor = [&] {
+        const double start = now();
+        QStringList names;
+        QDirIterator it(big.Path, QDir::Files | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            it.next();
+            const QString name = it.fileName();
+            if (name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
+                names.append(name);
+            }
+        }
+        std::sort(names.begin(), names.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        const double elapsed = now() - start;
+        check(names.size() == kMatchingFiles, QStringLiteral("the floor listed %1 names").arg(names.size()));
+        floorNames = names;
+        return elapsed;
+    };
+    return repeat(repetitions, program, floor);
+}
+
+// ------------------------------------------------------------------- open
+
+std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
+{
+    // The opened applications end as orphans: they come back to this
+    // process, which waits for each, so that none runs into the next
+    // repetition.
+    check(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0, QStringLiteral("cannot adopt orphans"));
+
+    test::Harness h;
+    platform::SystemStarter starter;
+    platform::Services services{h.dialogs, h.settings, starter, h.associations, h.desktop};
+    Globals g(services);
+    MainForm main(g);
+    main.Form_Load();
+    checkNoBox(h, QStringLiteral("at start"));
+    MakeRoom(g, 0);
+    g.Types[0] = {QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder(), QString(),
+                  QStringLiteral(ORVANE_BENCH_APP)};
+    g.NumberOfTypes = 1;
+    FillTypeCombos(g);
+    main.TypeCombo.setListIndex(0);
+    main.FileList.setListIndex(0);
+    check(main.FileList.listIndex() == 0, QStringLiteral("the letter was not listed"));
+    const QString opened = ws.openFolder() + main.FileList.item(0);
+
+    const QByteArray app = QByteArrayLiteral(ORVANE_BENCH_APP);
+    const QByteArray argument = QFile::encodeName(opened);
+    char* const argv[] = {const_cast<char*>(app.constData()), const_cast<char*>(argument.constData()),
+                          nullptr};
+
+    const auto program = [&] {
+        const double start = now();
+        main.FileList_DblClick();
+        const double elapsed = now() - start;
+        reapAll();
+        checkNoBox(h, QStringLiteral("opening"));
+        return elapsed;
+    };
+    const auto floor = [&] {
+        pid_t pid = -1;
+        const double start = now();
+        const int error = ::posix_spawn(&pid, app.constData(), nullptr, nullptr, argv, environ);
+        const double elapsed = now() - start;
+        check(error == 0, QStringLiteral("posix_spawn failed"));
+        reapAll();
+        return elapsed;
+    };
+    std::vector<Sample> samples = repeat(repetitions, program, floor);
+
+    // The application really ran, with the file as its argument.
+    const QString mark = ws.freshPath(QStringLiteral("mark"));
+    ::setenv("ORVANE_BENCH_MARK", QFile::encodeName(mark).constData(), 1);
+    main.FileList_DblClick();
+    reapAll();
+    ::unsetenv("ORVANE_BENCH_MARK");
+    QFile written(mark);
+    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument,
+          QStringLiteral("the opened application did not receive the file"));
+    return samples;
+}
+
+// ----------------------------------------------------------------- memory
+
+void holdState(const Workspace& ws, bool full)
+{
+    test::Harness h;
+    if (full) {
+        useStoredTypes(ws, h);
+    }
+    MainForm& main = h.start();
+    main.show();
+    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
+    if (full) {
+        check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+        main.TypeCombo.setListIndex(0);
+        check(main.FileList.listCount() == kMatchingFiles,
+              QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+    }
+    checkNoBox(h, QStringLiteral("building the state"));
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents();
+        QTest::qWait(20);
+    }
+    std::cout << "ready" << std::endl;
+    std::string rest;
+    while (std::getline(std::cin, rest)) {
+    }
+}
+
+} // namespace orvane::bench
