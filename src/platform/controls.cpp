@@ -197,7 +197,7 @@ FileListBox::FileListBox(QWidget* parent)
 void FileListBox::setPattern(const QString& pattern)
 {
     pattern_ = pattern;
-    refresh();
+    markStale();
 }
 
 void FileListBox::setFolder(const QString& folder)
@@ -210,13 +210,42 @@ void FileListBox::setFolder(const QString& folder)
         throw systemFailure(EACCES);
     }
     folder_ = folder;
-    refresh();
+    markStale();
 }
 
-void FileListBox::refresh()
+// Choosing a type sets the pattern and the folder of several lists, some of
+// them in a hidden window: each list reads its folder once, when its names
+// are asked for, when it is shown, or at the next pass of the event loop if
+// it is on screen.
+void FileListBox::markStale()
 {
+    stale_ = true;
+    if (isVisible() && !queued_) {
+        queued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                queued_ = false;
+                listIfStale();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void FileListBox::listIfStale() const
+{
+    if (!stale_) {
+        return;
+    }
+    stale_ = false;
     names_ = list(folder_, FilePattern(pattern_));
     model_->setStringList(names_);
+}
+
+void FileListBox::showEvent(QShowEvent* event)
+{
+    listIfStale();
+    QListView::showEvent(event);
 }
 
 QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
@@ -240,14 +269,22 @@ QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
     return names;
 }
 
+int FileListBox::listCount() const
+{
+    listIfStale();
+    return static_cast<int>(names_.size());
+}
+
 int FileListBox::listIndex() const
 {
+    listIfStale();
     const auto selected = selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void FileListBox::setListIndex(int index)
 {
+    listIfStale();
     if (index < -1 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
@@ -277,7 +314,6 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), folder_(canonical
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemActivated, this, &DirListBox::opened);
-    fill();
 }
 
 void DirListBox::setFolder(const QString& folder)
@@ -291,12 +327,43 @@ void DirListBox::setFolder(const QString& folder)
         return;
     }
     folder_ = canonical;
-    fill();
+    markStale();
     raiseEvent(onChange_);
+}
+
+// As the file list: filled when shown, or at the next pass of the event
+// loop when on screen.
+void DirListBox::markStale()
+{
+    stale_ = true;
+    if (isVisible() && !queued_) {
+        queued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                queued_ = false;
+                fillIfStale();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void DirListBox::fillIfStale()
+{
+    if (stale_) {
+        fill();
+    }
+}
+
+void DirListBox::showEvent(QShowEvent* event)
+{
+    fillIfStale();
+    QListWidget::showEvent(event);
 }
 
 void DirListBox::fill()
 {
+    stale_ = false;
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);

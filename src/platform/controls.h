@@ -90,17 +90,25 @@ public:
     // list then keeps its previous folder and contents.
     void setFolder(const QString& folder);
 
-    [[nodiscard]] int listCount() const { return static_cast<int>(names_.size()); }
+    [[nodiscard]] int listCount() const;
     [[nodiscard]] int listIndex() const;
     void setListIndex(int index);
     [[nodiscard]] QString item(int index) const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
-    void refresh();
+    void markStale();
+    void listIfStale() const;
     static QStringList list(const QString& folder, const FilePattern& pattern);
 
     QStringListModel* model_;
-    QStringList names_;
+    // The names are read when first needed after a change of folder or
+    // pattern (see markStale).
+    mutable QStringList names_;
+    mutable bool stale_ = true;
+    bool queued_ = false;
     QString folder_;
     QString pattern_;
     Handler onDblClick_;
@@ -120,11 +128,18 @@ public:
     // Throws Failure when the folder does not exist.
     void setFolder(const QString& folder);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void markStale();
+    void fillIfStale();
     void fill();
     void opened(QListWidgetItem* item);
 
     QString folder_;
+    bool stale_ = true; // the entries are made when first shown after a change
+    bool queued_ = false;
     Handler onChange_;
 };
 

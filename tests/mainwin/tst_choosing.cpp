@@ -14,9 +14,16 @@ class TestChoosing : public QObject {
     Q_OBJECT
 
     // The names a type list or file list shows.
-    static QString items(const auto& w)
+    static QString items(const platform::ComboBox& w)
     {
         return static_cast<QStringListModel*>(w.model())->stringList().join(u',');
+    }
+    static QString items(const platform::FileListBox& w)
+    {
+        QStringList names;
+        for (int i = 0; i < w.listCount(); ++i)
+            names << w.item(i);
+        return names.join(u',');
     }
     static QString head(const auto& box) { return box.title + u' ' + QString::number(box.helpNumber); }
     // Both windows: chosen type, files and description; then which preferences buttons are on.

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +76,19 @@ private Q_SLOTS:
         QCOMPARE(list.folder(), d);
         list.setPattern(QStringLiteral("*.doc")); // the old folder, the new pattern
         QCOMPARE(items(list), strings({"x.doc"}));
+
+        // What is on screen: a hidden list shows the names when it is shown,
+        // a shown one after the next pass of the event loop.
+        FileListBox shown;
+        const auto onScreen = [&shown] {
+            return static_cast<QStringListModel*>(shown.model())->stringList();
+        };
+        shown.setFolder(d);
+        shown.setPattern(QStringLiteral("*.doc"));
+        shown.show();
+        QCOMPARE(onScreen(), strings({"x.doc"}));
+        shown.setPattern(QStringLiteral("*."));
+        QTRY_COMPARE(onScreen(), strings({"notes"}));
     }
 
     void folderListOpensFoldersAndRaisesChange()
@@ -83,12 +97,14 @@ private Q_SLOTS:
         const QString top = dir.path() + QStringLiteral("/top");
         QDir().mkpath(top + QStringLiteral("/alpha"));
         DirListBox folders;
+        folders.show();
         int changes = 0;
         folders.setChangeHandler([&] { ++changes; });
         folders.setFolder(top + u'/');
         folders.setFolder(top); // the same folder: no change
         QVERIFY_THROWS_EXCEPTION(Failure, folders.setFolder(top + QStringLiteral("/none")));
-        QCOMPARE(folders.item(folders.count() - 1)->text().trimmed(), QStringLiteral("alpha"));
+        // On screen, the entries follow at the next pass of the event loop.
+        QTRY_COMPARE(folders.item(folders.count() - 1)->text().trimmed(), QStringLiteral("alpha"));
         Q_EMIT folders.itemActivated(folders.item(folders.count() - 1)); // the user opens it
         QCOMPARE(changes, 2);
         QCOMPARE(folders.folder(), top + QStringLiteral("/alpha"));
