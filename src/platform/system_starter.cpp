@@ -10,6 +10,12 @@
 
 namespace orvane::platform {
 
+class EndWatches {};
+
+SystemStarter::SystemStarter() = default;
+
+SystemStarter::~SystemStarter() = default;
+
 // Windows parses the command line itself: the arguments go as the program
 // has always written them, each quoted only when it holds a blank.
 void SystemStarter::start(const QString& program, const QStringList& arguments)
@@ -32,9 +38,12 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
 
 #include <QByteArray>
 #include <QFile>
+#include <QObject>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -46,6 +55,18 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
 #define ORVANE_HAVE_CLOSE_RANGE 1
 #define ORVANE_HAVE_UNDERSCORE_FORK 1
+#if defined(__linux__)
+// posix_spawn with the session and descriptor actions we need, and pidfds.
+#define ORVANE_SPAWN 1
+#include <QCoreApplication>
+
+#include <array>
+#include <map>
+
+#include <spawn.h>
+#include <sys/epoll.h>
+#include <sys/syscall.h>
+#endif
 #endif
 
 namespace orvane::platform {
@@ -94,7 +115,34 @@ public:
             argv_.push_back(const_cast<char*>(bytes.constData()));
         }
         argv_.push_back(nullptr);
+#ifndef ORVANE_SPAWN
+        findCandidates(name);
+#endif
+    }
 
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+    [[nodiscard]] char* const* argv() const noexcept
+    {
+        return argv_.data();
+    }
+    [[nodiscard]] const std::vector<const char*>& candidates() const noexcept
+    {
+        return candidatePointers_;
+    }
+    [[nodiscard]] bool searched() const noexcept
+    {
+        return searched_;
+    }
+    [[nodiscard]] long openMax() const noexcept
+    {
+        return openMax_;
+    }
+
+private:
+    void findCandidates(const QByteArray& name)
+    {
         // Like execvp: a name without "/" is looked up in the folders of
         // PATH, in order; an empty entry stands for the working folder.
         searched_ = !name.contains('/');
@@ -115,15 +163,6 @@ public:
         openMax_ = openMax > 0 ? openMax : 1024;
     }
 
-    Launch(const Launch&) = delete;
-    Launch& operator=(const Launch&) = delete;
-
-    [[nodiscard]] char* const* argv() const noexcept { return argv_.data(); }
-    [[nodiscard]] const std::vector<const char*>& candidates() const noexcept { return candidatePointers_; }
-    [[nodiscard]] bool searched() const noexcept { return searched_; }
-    [[nodiscard]] long openMax() const noexcept { return openMax_; }
-
-private:
     std::vector<QByteArray> storage_;
     std::vector<char*> argv_;
     std::vector<QByteArray> candidates_;
@@ -131,6 +170,8 @@ private:
     bool searched_ = false;
     long openMax_ = 1024;
 };
+
+#ifndef ORVANE_SPAWN
 
 // The code below up to start() runs in the forked children: async-signal-safe
 // calls only.
@@ -267,7 +308,175 @@ void makePipe(int (&ends)[2])
 #endif
 }
 
+#endif // !ORVANE_SPAWN
+
 } // namespace
+
+#ifdef ORVANE_SPAWN
+
+namespace {
+
+// Owns the spawn attributes and actions for one start.
+struct SpawnSetup {
+    SpawnSetup()
+    {
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup()
+    {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawnattr_t attributes{};
+    posix_spawn_file_actions_t actions{};
+};
+
+} // namespace
+
+// The started programs that have not ended yet. Each one's pidfd is in one
+// epoll set, watched by one notifier: when programs end, the set becomes
+// readable and the ended ones are waited for, so that none stays a zombie.
+class EndWatches {
+public:
+    EndWatches() : epoll_(::epoll_create1(EPOLL_CLOEXEC))
+    {
+        if (epoll_ >= 0 && QCoreApplication::instance() != nullptr) {
+            notifier_ =
+                std::make_unique<QSocketNotifier>(static_cast<qintptr>(epoll_), QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                             [this] { waitForEnded(); });
+        }
+    }
+    ~EndWatches()
+    {
+        notifier_.reset();
+        for (const auto& [pidfd, pid] : watched_) {
+            ::close(pidfd);
+        }
+        if (epoll_ >= 0) {
+            ::close(epoll_);
+        }
+    }
+    EndWatches(const EndWatches&) = delete;
+    EndWatches& operator=(const EndWatches&) = delete;
+
+    void add(pid_t pid)
+    {
+        const int pidfd = notifier_ ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = pidfd;
+        if (pidfd >= 0 && ::epoll_ctl(epoll_, EPOLL_CTL_ADD, pidfd, &event) == 0) {
+            watched_.emplace(pidfd, pid);
+        } else {
+            // No pidfds (a kernel before 5.3) or no event loop: the ended
+            // ones are waited for at the next start.
+            if (pidfd >= 0) {
+                ::close(pidfd);
+            }
+            unwatched_.push_back(pid);
+        }
+        std::erase_if(unwatched_, [](pid_t started) { return waitedFor(started); });
+    }
+
+private:
+    // Waits for the program if it has ended; true when it is gone.
+    static bool waitedFor(pid_t pid)
+    {
+        siginfo_t info{};
+        int result = 0;
+        while ((result = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG)) < 0 &&
+               errno == EINTR) {
+        }
+        return result < 0 || info.si_pid != 0; // ECHILD: someone else waited for it
+    }
+
+    void waitForEnded()
+    {
+        std::array<epoll_event, 16> events{};
+        int count = 0;
+        do {
+            count = ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), 0);
+            for (int i = 0; i < count; ++i) {
+                const int pidfd = events.at(static_cast<std::size_t>(i)).data.fd;
+                const auto found = watched_.find(pidfd);
+                if (found != watched_.end() && waitedFor(found->second)) {
+                    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, pidfd, nullptr);
+                    ::close(pidfd);
+                    watched_.erase(found);
+                }
+            }
+        } while (count == static_cast<int>(events.size()));
+    }
+
+    int epoll_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::map<int, pid_t> watched_; // pidfd -> program
+    std::vector<pid_t> unwatched_;
+};
+
+SystemStarter::SystemStarter() = default;
+
+SystemStarter::~SystemStarter() = default;
+
+// The program is started without copying our memory (posix_spawn shares it
+// until the program is executed), so opening a file costs the same however
+// many types and files are loaded. It runs in a session of its own and stays
+// a child of ours until it ends; then the event loop hears of it and waits
+// for it.
+void SystemStarter::start(const QString& program, const QStringList& arguments)
+{
+    if (program.isEmpty()) {
+        throw systemFailure(ENOENT);
+    }
+    const Launch launch(program, arguments);
+
+    SpawnSetup setup;
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    int error = ::posix_spawnattr_setflags(
+        &setup.attributes,
+        static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
+    if (error == 0) {
+        error = ::posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    }
+    if (error == 0) {
+        error = ::posix_spawnattr_setsigmask(&setup.attributes, &none);
+    }
+    if (error == 0) {
+        error = ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+    }
+    if (error != 0) {
+        throw systemFailure(error);
+    }
+
+    // Like execvp, a name without "/" is looked up in PATH, and the error
+    // of executing the program comes back here.
+    pid_t pid = -1;
+    error = ::posix_spawnp(&pid, launch.argv()[0], &setup.actions, &setup.attributes, launch.argv(), environ);
+    if (error != 0) {
+        throw systemFailure(error);
+    }
+
+    if (!watches_) {
+        watches_ = std::make_unique<EndWatches>();
+    }
+    watches_->add(pid);
+}
+
+#else // fork
+
+class EndWatches {};
+
+SystemStarter::SystemStarter() = default;
+
+SystemStarter::~SystemStarter() = default;
 
 void SystemStarter::start(const QString& program, const QStringList& arguments)
 {
@@ -306,6 +515,8 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
         throw systemFailure(error);
     }
 }
+
+#endif // ORVANE_SPAWN
 
 } // namespace orvane::platform
 

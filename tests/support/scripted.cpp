@@ -90,10 +90,11 @@ std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 
 std::int64_t TestDesktop::fileLength(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile()) {
         platform::fail(platform::Check::FileNotFound);
     }
-    return QFileInfo(path).size();
+    return info.size();
 }
 
 } // namespace orvane::test
