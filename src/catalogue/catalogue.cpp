@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include "platform/controls.h"
 #include "platform/failure.h"
@@ -130,10 +131,18 @@ void FillTypeCombos(Globals& g)
         for (const int index : kEditingButtons) {
             required(forms.prefButton.at(static_cast<std::size_t>(index))).setEnabled(false);
         }
-        for (int n = 0; n < g.NumberOfTypes; ++n) {
-            const QString& name = TypeAt(g, n).Name;
-            mainCombo.addItem(name);
-            prefCombo.addItem(name);
+        {
+            // Both lists get the names in one change each; the names read
+            // before a failing one are listed too.
+            QStringList names;
+            names.reserve(g.NumberOfTypes);
+            const auto listNames = qScopeGuard([&] {
+                mainCombo.addItems(names);
+                prefCombo.addItems(names);
+            });
+            for (int n = 0; n < g.NumberOfTypes; ++n) {
+                names.append(TypeAt(g, n).Name);
+            }
         }
         mainCombo.clearSelection();
         prefCombo.clearSelection();

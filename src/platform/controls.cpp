@@ -122,6 +122,13 @@ void ComboBox::addItem(const QString& text)
     syncView();
 }
 
+void ComboBox::addItems(const QStringList& texts)
+{
+    items_.append(texts);
+    model_->setStringList(items_); // one change of the list, not one per item
+    syncView();
+}
+
 void ComboBox::clearSelection()
 {
     index_ = -1;

@@ -30,7 +30,7 @@ using Handler = std::function<void()>;
 //  - When the text is exactly an item's text the position follows it: it
 //    stays where it is if its own item has that text, else it goes to the
 //    first such item; otherwise it is -1. Following raises nothing.
-//  - clearItems(), addItem() and clearSelection() raise nothing.
+//  - clearItems(), addItem(), addItems() and clearSelection() raise nothing.
 class ComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -52,6 +52,8 @@ public:
 
     void clearItems();
     void addItem(const QString& text);
+    // addItem() for each text, in one change of the list.
+    void addItems(const QStringList& texts);
     // No item chosen and an empty text, silently.
     void clearSelection();
     // Moves the position, silently, to an item whose text is the list's
