@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 
@@ -23,6 +24,7 @@
 #include "catalogue/catalogue.h"
 #include "mainwin/mainform.h"
 #include "platform/system_starter.h"
+#include "prefwin/prefform.h"
 #include "support/harness.h"
 
 extern char** environ;
@@ -354,6 +356,76 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     check(written.open(QIODevice::ReadOnly) && written.readAll() == argument,
           QStringLiteral("the opened application did not receive the file"));
     return samples;
+}
+
+// ------------------------------------------------------------- responding
+
+std::vector<Response> figureRespond(const Workspace& ws)
+{
+    test::Harness h;
+    useStoredTypes(ws, h);
+    MainForm& main = h.start();
+    main.show();
+    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
+    check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+    main.TypeCombo.setListIndex(0);
+    QCoreApplication::processEvents();
+    check(main.FileList.listCount() == kMatchingFiles,
+          QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+
+    // Each action is timed up to its result being painted.
+    const auto timed = [](const auto& action, QWidget* painted) {
+        const double start = now();
+        action();
+        QCoreApplication::processEvents();
+        painted->repaint();
+        return now() - start;
+    };
+    const auto dropDown = [&](platform::ComboBox& combo) {
+        const double took = timed([&] { combo.showPopup(); }, combo.view()->viewport());
+        check(combo.view()->isVisible() && combo.view()->model()->rowCount() == kTypeCount,
+              QStringLiteral("the type list did not drop down whole"));
+        combo.hidePopup();
+        QCoreApplication::processEvents();
+        return took;
+    };
+
+    std::vector<Response> responses;
+    responses.push_back(
+        {QStringLiteral("the main window's type list drops down, 32,767 types"), dropDown(main.TypeCombo)});
+    PrefForm& pref = h.pref();
+    pref.show();
+    check(QTest::qWaitForWindowExposed(&pref), QStringLiteral("the preferences window was not shown"));
+    responses.push_back(
+        {QStringLiteral("the preferences' type list drops down, 32,767 types"), dropDown(pref.TypeCombo)});
+    pref.hide();
+
+    // The file list: to the first name, the end and back a page at a time, then a click on
+    // a name; the slowest step counts.
+    QWidget* files = main.FileList.viewport();
+    main.FileList.setFocus();
+    double scrolling = timed([&] { QTest::keyClick(&main.FileList, Qt::Key_Down); }, files); // the first name
+    scrolling = std::max(scrolling, timed([&] { QTest::keyClick(&main.FileList, Qt::Key_End); }, files));
+    for (int page = 0; page < 10; ++page) {
+        scrolling =
+            std::max(scrolling, timed([&] { QTest::keyClick(&main.FileList, Qt::Key_PageUp); }, files));
+    }
+    scrolling = std::max(
+        scrolling, timed([&] { main.FileList.verticalScrollBar()->setValue(kMatchingFiles / 2); }, files));
+    check(main.FileList.listIndex() > kMatchingFiles / 2,
+          QStringLiteral("the keys did not move in the list (at %1)").arg(main.FileList.listIndex()));
+    responses.push_back(
+        {QStringLiteral("scrolling the 50,000-name file list (End, Page Up, the scroll bar)"), scrolling});
+    const QModelIndex target = main.FileList.indexAt(QPoint(4, files->height() / 2));
+    check(target.isValid(), QStringLiteral("no name under the pointer"));
+    responses.push_back(
+        {QStringLiteral("selecting a name in the file list with the mouse"),
+         timed(
+             [&] { QTest::mouseClick(files, Qt::LeftButton, {}, main.FileList.visualRect(target).center()); },
+             files)});
+    check(main.FileList.listIndex() == target.row(), QStringLiteral("the click did not select the name"));
+    checkNoBox(h, QStringLiteral("responding"));
+    return responses;
 }
 
 // ----------------------------------------------------------------- memory

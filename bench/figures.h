@@ -41,6 +41,17 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions);
 // application's process exists, against posix_spawn of the application.
 std::vector<Sample> figureOpen(const Workspace& ws, int repetitions);
 
+// How long one action takes, up to its result being painted.
+struct Response {
+    QString what;
+    double seconds = 0;
+};
+
+// With 32,767 types loaded and the big folder shown on the screen: each
+// type list dropped down for the first time, the file list scrolled, and a
+// name selected with the mouse.
+std::vector<Response> figureRespond(const Workspace& ws);
+
 // Builds the state (`full`: the stored types loaded and the big folder
 // shown; otherwise the empty program), shown on the screen, then says
 // "ready" and waits for its input to close so that its memory can be read.
