@@ -50,6 +50,24 @@ private:
     Handler handler_;
 };
 
+// For a widget on screen, runs `refresh` at the next pass of the event loop,
+// once however often it is asked for before then. `queued` is the widget's
+// own note that a refresh is on its way.
+template <typename Refresh> void refreshSoon(QWidget* widget, bool& queued, Refresh refresh)
+{
+    if (!widget->isVisible() || queued) {
+        return;
+    }
+    queued = true;
+    QMetaObject::invokeMethod(
+        widget,
+        [&queued, refresh] {
+            queued = false;
+            refresh();
+        },
+        Qt::QueuedConnection);
+}
+
 QString canonicalFolder(const QString& folder)
 {
     return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -227,16 +245,7 @@ void FileListBox::setFolder(const QString& folder)
 void FileListBox::markStale()
 {
     stale_ = true;
-    if (isVisible() && !queued_) {
-        queued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                queued_ = false;
-                listIfStale();
-            },
-            Qt::QueuedConnection);
-    }
+    refreshSoon(this, queued_, [this] { listIfStale(); });
 }
 
 void FileListBox::listIfStale() const
@@ -343,16 +352,7 @@ void DirListBox::setFolder(const QString& folder)
 void DirListBox::markStale()
 {
     stale_ = true;
-    if (isVisible() && !queued_) {
-        queued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                queued_ = false;
-                fillIfStale();
-            },
-            Qt::QueuedConnection);
-    }
+    refreshSoon(this, queued_, [this] { fillIfStale(); });
 }
 
 void DirListBox::fillIfStale()

@@ -12,10 +12,6 @@ namespace orvane::platform {
 
 class EndWatches {};
 
-SystemStarter::SystemStarter() = default;
-
-SystemStarter::~SystemStarter() = default;
-
 // Windows parses the command line itself: the arguments go as the program
 // has always written them, each quoted only when it holds a blank.
 void SystemStarter::start(const QString& program, const QStringList& arguments)
@@ -419,10 +415,6 @@ private:
     std::vector<pid_t> unwatched_;
 };
 
-SystemStarter::SystemStarter() = default;
-
-SystemStarter::~SystemStarter() = default;
-
 // The program is started without copying our memory (posix_spawn shares it
 // until the program is executed), so opening a file costs the same however
 // many types and files are loaded. It runs in a session of its own and stays
@@ -474,10 +466,6 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
 
 class EndWatches {};
 
-SystemStarter::SystemStarter() = default;
-
-SystemStarter::~SystemStarter() = default;
-
 void SystemStarter::start(const QString& program, const QStringList& arguments)
 {
     if (program.isEmpty()) {
@@ -521,3 +509,11 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
 } // namespace orvane::platform
 
 #endif // POSIX
+
+namespace orvane::platform {
+
+SystemStarter::SystemStarter() = default;
+
+SystemStarter::~SystemStarter() = default;
+
+} // namespace orvane::platform
