@@ -4,6 +4,7 @@
 #include "mainwin/mainform.h"
 #include "platform/forms.h"
 #include "platform/helpkey.h"
+#include "platform/icons.h"
 #include "platform/qt_services.h"
 #include "platform/system_associations.h"
 #include "platform/system_starter.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("orvane"));
+    orvane::platform::useLazyStandardIcons();
     orvane::platform::useDialogFont();
 
     orvane::platform::QtDialogs dialogs;

@@ -1,0 +1,123 @@
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QStyleOption>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/controls.h"
+#include "platform/icons.h"
+
+using orvane::platform::LazyIconStyle;
+
+namespace {
+
+// Fusion, counting the standard icons it is asked for.
+class CountingStyle : public QProxyStyle {
+public:
+    CountingStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override
+    {
+        ++lookups;
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+    mutable int lookups = 0;
+};
+
+QImage painted(const QIcon& icon, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    icon.paint(&painter, QRect(QPoint(0, 0), size));
+    return image;
+}
+
+} // namespace
+
+class TestIcons : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        counting_ = new CountingStyle;
+        // The application owns its style, and the style its base.
+        QApplication::setStyle(new LazyIconStyle(counting_));
+    }
+
+    void aMenuBarLooksNothingUp()
+    {
+        counting_->lookups = 0;
+        QWidget window;
+        QMenuBar bar(&window);
+        bar.addMenu(QStringLiteral("&File"));
+        bar.addMenu(QStringLiteral("&Help"));
+        window.show();
+        window.grab();
+        QCOMPARE(counting_->lookups, 0);
+    }
+
+    void aFolderListLooksItsIconsUpWhenShown()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        QWidget window;
+        window.resize(300, 400);
+        orvane::platform::DirListBox folders(&window);
+        folders.setGeometry(0, 0, 300, 400);
+        folders.setFolder(dir.path());
+        counting_->lookups = 0;
+        window.show();
+        window.grab();
+        QVERIFY(folders.count() > 0);
+        QCOMPARE(counting_->lookups, 2); // the open and the closed folder
+    }
+
+    void drawsAsTheStyleDoesAndLooksUpOnce()
+    {
+        const auto which = {QStyle::SP_DirOpenIcon, QStyle::SP_DirClosedIcon,
+                            QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_MessageBoxCritical};
+        for (const QStyle::StandardPixmap sp : which) {
+            const QIcon direct = counting_->QProxyStyle::standardIcon(sp, nullptr, nullptr);
+            counting_->lookups = 0;
+            const QIcon lazy = QApplication::style()->standardIcon(sp);
+            QCOMPARE(counting_->lookups, 0);
+            QVERIFY(!lazy.isNull());
+            QCOMPARE(counting_->lookups, 1);
+            for (const int side : {8, 16, 32, 48}) {
+                const QSize size(side, side);
+                QCOMPARE(lazy.actualSize(size), direct.actualSize(size));
+                QCOMPARE(lazy.pixmap(size).toImage(), direct.pixmap(size).toImage());
+                QCOMPARE(lazy.pixmap(size, QIcon::Disabled).toImage(), direct.pixmap(size, QIcon::Disabled).toImage());
+                QCOMPARE(painted(lazy, size), painted(direct, size));
+            }
+            QCOMPARE(lazy.availableSizes(), direct.availableSizes());
+            QCOMPARE(lazy.name(), direct.name());
+            QCOMPARE(counting_->lookups, 1);
+            // A copy of an icon not yet drawn looks it up on its own.
+            const QIcon copy = QApplication::style()->standardIcon(sp);
+            QCOMPARE(painted(copy, QSize(16, 16)), painted(direct, QSize(16, 16)));
+        }
+    }
+
+    void anOptionIsUsedAtOnce()
+    {
+        counting_->lookups = 0;
+        QStyleOption option;
+        option.direction = Qt::RightToLeft;
+        const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_ArrowBack, &option);
+        QCOMPARE(counting_->lookups, 1);
+        const QIcon direct = counting_->QProxyStyle::standardIcon(QStyle::SP_ArrowBack, &option, nullptr);
+        QCOMPARE(icon.pixmap(16).toImage(), direct.pixmap(16).toImage());
+    }
+
+private:
+    CountingStyle* counting_ = nullptr; // owned by the application's style
+};
+
+QTEST_MAIN(TestIcons)
+#include "tst_icons.moc"
