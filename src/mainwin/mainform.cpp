@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMenuBar>
+#include <QImageReader>
+#include <QPixmap>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/paths.h"
@@ -58,7 +60,14 @@ MainForm::~MainForm()
 
 void MainForm::layout()
 {
-    setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.svg")));
+    // Read as PNG without guessing: a guess tries every image plugin first.
+    QIcon icon;
+    for (const int size : {16, 32, 64, 128}) {
+        QImageReader reader(QStringLiteral(":/icons/icons/%1x%1/orvane.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    setWindowIcon(icon);
     setCentralWidget(&client_);
 
     const auto place = [this](QWidget& control, QRect where) {

@@ -53,7 +53,6 @@ PrefForm::PrefForm(Globals& g, QWidget* owner)
 void PrefForm::layout()
 {
     setWindowTitle(QStringLiteral("Preferences"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/preferences.svg")));
     setFixedSize(platform::pixels(5310), platform::pixels(3900));
 
     const auto place = [this](QWidget& control, QRect where) {
@@ -92,6 +91,17 @@ void PrefForm::layout()
     for (std::size_t i = 1; i < PrefButton.size(); ++i) {
         setTabOrder(&PrefButton.at(i - 1), &PrefButton.at(i));
     }
+}
+
+// The icon is given when the window is first shown, before it appears: the
+// SVG needs Qt's SVG plugin, which the start need not wait for.
+void PrefForm::showEvent(QShowEvent* event)
+{
+    if (!iconGiven_) {
+        iconGiven_ = true;
+        setWindowIcon(QIcon(QStringLiteral(":/icons/preferences.svg")));
+    }
+    QWidget::showEvent(event);
 }
 
 void PrefForm::connectHandlers()

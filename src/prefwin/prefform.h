@@ -53,6 +53,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void layout();
@@ -69,6 +70,7 @@ private:
     void removeType(int p);
 
     Globals& g_;
+    bool iconGiven_ = false;
 };
 
 } // namespace orvane
