@@ -11,6 +11,12 @@
 
 namespace orvane::platform {
 
+struct GioLibrary {};
+
+SystemAssociations::SystemAssociations() = default;
+
+SystemAssociations::~SystemAssociations() = default;
+
 std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 {
     const std::wstring name = QDir::toNativeSeparators(file).toStdWString();
@@ -34,19 +40,58 @@ std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 #include <memory>
 #include <string_view>
 
+#include <dlfcn.h>
 #include <gio/gio.h>
 
-// The desktop entry's Terminal key lives in the Unix part of GIO, whose
-// headers are not always on the include path.
-#if __has_include(<gio/gdesktopappinfo.h>)
-#include <gio/gdesktopappinfo.h>
-#define ORVANE_HAVE_DESKTOP_APP_INFO 1
-#elif __has_include(<gio-unix-2.0/gio/gdesktopappinfo.h>)
-#include <gio-unix-2.0/gio/gdesktopappinfo.h>
-#define ORVANE_HAVE_DESKTOP_APP_INFO 1
-#endif
 
 namespace orvane::platform {
+
+// The GIO functions used, from the library loaded on the first question.
+// GLib itself comes with Qt and is linked as usual.
+struct GioLibrary {
+    GioLibrary() = default;
+    ~GioLibrary()
+    {
+        if (library != nullptr) {
+            ::dlclose(library);
+        }
+    }
+    GioLibrary(const GioLibrary&) = delete;
+    GioLibrary& operator=(const GioLibrary&) = delete;
+
+    // Loads the library; false when it or one of the functions is missing.
+    bool load()
+    {
+        // GIO registers types and starts threads that outlive any one use:
+        // once loaded it stays in memory.
+        library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        return library != nullptr && find(guessType, "g_content_type_guess") &&
+               find(isUnknownType, "g_content_type_is_unknown") &&
+               find(defaultForType, "g_app_info_get_default_for_type") &&
+               find(commandLine, "g_app_info_get_commandline") && find(unref, "g_object_unref") &&
+               find(isA, "g_type_check_instance_is_a") && find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
+               find(desktopBoolean, "g_desktop_app_info_get_boolean");
+    }
+
+    void* library = nullptr;
+    decltype(&g_content_type_guess) guessType = nullptr;
+    decltype(&g_content_type_is_unknown) isUnknownType = nullptr;
+    decltype(&g_app_info_get_default_for_type) defaultForType = nullptr;
+    decltype(&g_app_info_get_commandline) commandLine = nullptr;
+    decltype(&g_object_unref) unref = nullptr;
+    decltype(&g_type_check_instance_is_a) isA = nullptr;
+    // From GIO's Unix part, whose functions the library carries.
+    GType (*desktopAppInfoType)() = nullptr;
+    gboolean (*desktopBoolean)(GAppInfo* info, const char* key) = nullptr;
+
+private:
+    template <typename Function>
+    bool find(Function& function, const char* name)
+    {
+        function = reinterpret_cast<Function>(::dlsym(library, name));
+        return function != nullptr;
+    }
+};
 
 namespace {
 
@@ -57,7 +102,8 @@ struct FreeStrings {
     void operator()(gchar** strings) const noexcept { g_strfreev(strings); }
 };
 struct Unref {
-    void operator()(GAppInfo* info) const noexcept { g_object_unref(info); }
+    decltype(&g_object_unref) unref = nullptr;
+    void operator()(GAppInfo* info) const noexcept { unref(info); }
 };
 
 using OwnedText = std::unique_ptr<gchar, FreeMemory>;
@@ -82,21 +128,20 @@ QByteArray firstBytes(const QString& file)
 
 // The content type, from the file's name, or from its first bytes when the
 // name does not tell (no known extension, or several types fit it).
-OwnedText contentType(const QString& file)
+OwnedText contentType(const GioLibrary& gio, const QString& file)
 {
     const QByteArray name = QFile::encodeName(file);
     gboolean uncertain = FALSE;
-    OwnedText type(g_content_type_guess(name.constData(), nullptr, 0, &uncertain));
-    if (type && !uncertain && !g_content_type_is_unknown(type.get())) {
+    OwnedText type(gio.guessType(name.constData(), nullptr, 0, &uncertain));
+    if (type && !uncertain && !gio.isUnknownType(type.get())) {
         return type;
     }
     const QByteArray data = firstBytes(file);
     if (data.isEmpty()) {
         return type;
     }
-    OwnedText sniffed(g_content_type_guess(name.constData(),
-                                           reinterpret_cast<const guchar*>(data.constData()),
-                                           static_cast<gsize>(data.size()), &uncertain));
+    OwnedText sniffed(gio.guessType(name.constData(), reinterpret_cast<const guchar*>(data.constData()),
+                                    static_cast<gsize>(data.size()), &uncertain));
     return sniffed ? std::move(sniffed) : std::move(type);
 }
 
@@ -152,30 +197,37 @@ std::optional<QByteArray> singleFileProgram(const char* commandLine)
 
 // An application meant to run in a terminal shows nothing when started
 // directly.
-bool needsTerminal(GAppInfo* info)
+bool needsTerminal(const GioLibrary& gio, GAppInfo* info)
 {
-#ifdef ORVANE_HAVE_DESKTOP_APP_INFO
-    return G_IS_DESKTOP_APP_INFO(info) &&
-           g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(info), "Terminal");
-#else
-    Q_UNUSED(info);
-    return false;
-#endif
+    return gio.isA(reinterpret_cast<GTypeInstance*>(info), gio.desktopAppInfoType()) &&
+           gio.desktopBoolean(info, "Terminal");
 }
 
 } // namespace
 
+SystemAssociations::SystemAssociations() = default;
+
+SystemAssociations::~SystemAssociations() = default;
+
 std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 {
-    const OwnedText type = contentType(file);
+    if (!gio_) {
+        auto gio = std::make_unique<GioLibrary>();
+        if (!gio->load()) {
+            return std::nullopt;
+        }
+        gio_ = std::move(gio);
+    }
+    const GioLibrary& gio = *gio_;
+    const OwnedText type = contentType(gio, file);
     if (!type) {
         return std::nullopt;
     }
-    const OwnedAppInfo info(g_app_info_get_default_for_type(type.get(), FALSE));
-    if (!info || needsTerminal(info.get())) {
+    const OwnedAppInfo info(gio.defaultForType(type.get(), FALSE), Unref{gio.unref});
+    if (!info || needsTerminal(gio, info.get())) {
         return std::nullopt;
     }
-    const std::optional<QByteArray> program = singleFileProgram(g_app_info_get_commandline(info.get()));
+    const std::optional<QByteArray> program = singleFileProgram(gio.commandLine(info.get()));
     if (!program) {
         return std::nullopt;
     }
