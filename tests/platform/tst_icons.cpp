@@ -1,14 +1,10 @@
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyleFactory>
-#include <QStyleOption>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/controls.h"
 #include "platform/icons.h"
 
 using orvane::platform::LazyIconStyle;
@@ -61,22 +57,6 @@ private Q_SLOTS:
         QCOMPARE(counting_->lookups, 0);
     }
 
-    void aFolderListLooksItsIconsUpWhenShown()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-        QWidget window;
-        window.resize(300, 400);
-        orvane::platform::DirListBox folders(&window);
-        folders.setGeometry(0, 0, 300, 400);
-        folders.setFolder(dir.path());
-        counting_->lookups = 0;
-        window.show();
-        window.grab();
-        QVERIFY(folders.count() > 0);
-        QCOMPARE(counting_->lookups, 2); // the open and the closed folder
-    }
-
     void drawsAsTheStyleDoesAndLooksUpOnce()
     {
         const auto which = {QStyle::SP_DirOpenIcon, QStyle::SP_DirClosedIcon,
@@ -92,7 +72,8 @@ private Q_SLOTS:
                 const QSize size(side, side);
                 QCOMPARE(lazy.actualSize(size), direct.actualSize(size));
                 QCOMPARE(lazy.pixmap(size).toImage(), direct.pixmap(size).toImage());
-                QCOMPARE(lazy.pixmap(size, QIcon::Disabled).toImage(), direct.pixmap(size, QIcon::Disabled).toImage());
+                QCOMPARE(lazy.pixmap(size, QIcon::Disabled).toImage(),
+                         direct.pixmap(size, QIcon::Disabled).toImage());
                 QCOMPARE(painted(lazy, size), painted(direct, size));
             }
             QCOMPARE(lazy.availableSizes(), direct.availableSizes());
@@ -102,17 +83,6 @@ private Q_SLOTS:
             const QIcon copy = QApplication::style()->standardIcon(sp);
             QCOMPARE(painted(copy, QSize(16, 16)), painted(direct, QSize(16, 16)));
         }
-    }
-
-    void anOptionIsUsedAtOnce()
-    {
-        counting_->lookups = 0;
-        QStyleOption option;
-        option.direction = Qt::RightToLeft;
-        const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_ArrowBack, &option);
-        QCOMPARE(counting_->lookups, 1);
-        const QIcon direct = counting_->QProxyStyle::standardIcon(QStyle::SP_ArrowBack, &option, nullptr);
-        QCOMPARE(icon.pixmap(16).toImage(), direct.pixmap(16).toImage());
     }
 
 private:
