@@ -434,6 +434,10 @@ int runAll(const QStringList& only)
 
     const XServer x;
     progress(QStringLiteral("Xvfb on display ") + QString::fromLatin1(x.display()));
+    const SessionBus bus;
+    if (!bus.started().isEmpty()) {
+        progress(QStringLiteral("a session bus of its own at ") + QString::fromLatin1(bus.started()));
+    }
 
     std::vector<Row> rows;
     if (wanted("startup")) {

@@ -1,6 +1,7 @@
 #include "bench/xserver.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <xcb/xcb.h>
 
@@ -145,6 +146,34 @@ XServer::~XServer()
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         reap(pid_);
+    }
+}
+
+// -------------------------------------------------------------- SessionBus
+
+SessionBus::SessionBus()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        return;
+    }
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--print-address=1"),
+                  QStringLiteral("--print-pid=1")});
+    check(daemon.waitForFinished(10000) && daemon.exitCode() == 0,
+          QStringLiteral("dbus-daemon did not start (package dbus-daemon)"));
+    const QList<QByteArray> lines = daemon.readAllStandardOutput().split('\n');
+    const pid_t pid = static_cast<pid_t>(lines.value(1).trimmed().toLongLong());
+    check(!lines.value(0).isEmpty() && pid > 0, QStringLiteral("dbus-daemon said no address"));
+    pid_ = pid;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", lines.value(0).trimmed());
+}
+
+SessionBus::~SessionBus()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM); // not our child: --fork handed it to the system
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
 }
 

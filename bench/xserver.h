@@ -29,6 +29,27 @@ private:
     QByteArray display_;
 };
 
+// A session bus of its own for the run, as a desktop session has, unless
+// one is already given (DBUS_SESSION_BUS_ADDRESS). Without one, Qt's
+// accessibility set-up in every Qt program tries to start a bus by running
+// dbus-launch, a cost no desktop user pays. Ended with the object.
+class SessionBus {
+public:
+    SessionBus();
+    ~SessionBus();
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+
+    // The bus's address, or nothing when the run's own bus is used.
+    [[nodiscard]] QByteArray started() const
+    {
+        return pid_ > 0 ? qgetenv("DBUS_SESSION_BUS_ADDRESS") : QByteArray();
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
 // A program started with posix_spawn, killed and waited for with the
 // object. Its output goes nowhere.
 class Spawned {
