@@ -2,8 +2,8 @@
 
 #include <QCloseEvent>
 #include <QIcon>
-#include <QMenuBar>
 #include <QImageReader>
+#include <QMenuBar>
 #include <QPixmap>
 
 #include "catalogue/catalogue.h"

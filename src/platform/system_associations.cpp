@@ -43,7 +43,6 @@ std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 #include <dlfcn.h>
 #include <gio/gio.h>
 
-
 namespace orvane::platform {
 
 // The GIO functions used, from the library loaded on the first question.
@@ -69,7 +68,8 @@ struct GioLibrary {
                find(isUnknownType, "g_content_type_is_unknown") &&
                find(defaultForType, "g_app_info_get_default_for_type") &&
                find(commandLine, "g_app_info_get_commandline") && find(unref, "g_object_unref") &&
-               find(isA, "g_type_check_instance_is_a") && find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
+               find(isA, "g_type_check_instance_is_a") &&
+               find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
                find(desktopBoolean, "g_desktop_app_info_get_boolean");
     }
 
@@ -85,8 +85,7 @@ struct GioLibrary {
     gboolean (*desktopBoolean)(GAppInfo* info, const char* key) = nullptr;
 
 private:
-    template <typename Function>
-    bool find(Function& function, const char* name)
+    template <typename Function> bool find(Function& function, const char* name)
     {
         function = reinterpret_cast<Function>(::dlsym(library, name));
         return function != nullptr;

@@ -29,7 +29,6 @@ public:
 
 private:
     std::unique_ptr<GioLibrary> gio_; // once loaded
-
 };
 
 } // namespace orvane::platform
