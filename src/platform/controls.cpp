@@ -50,24 +50,6 @@ private:
     Handler handler_;
 };
 
-// For a widget on screen, runs `refresh` at the next pass of the event loop,
-// once however often it is asked for before then. `queued` is the widget's
-// own note that a refresh is on its way.
-template <typename Refresh> void refreshSoon(QWidget* widget, bool& queued, Refresh refresh)
-{
-    if (!widget->isVisible() || queued) {
-        return;
-    }
-    queued = true;
-    QMetaObject::invokeMethod(
-        widget,
-        [&queued, refresh] {
-            queued = false;
-            refresh();
-        },
-        Qt::QueuedConnection);
-}
-
 QString canonicalFolder(const QString& folder)
 {
     return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -206,6 +188,33 @@ void ComboBox::userChose(int index)
     raiseEvent(onClick_);
 }
 
+// ------------------------------------------------------------ LazyContents
+
+void LazyContents::changed()
+{
+    stale_ = true;
+    if (!owner_->isVisible() || queued_) {
+        return;
+    }
+    queued_ = true;
+    // Dropped with the owner, which holds this object.
+    QMetaObject::invokeMethod(
+        owner_,
+        [this] {
+            queued_ = false;
+            makeIfStale();
+        },
+        Qt::QueuedConnection);
+}
+
+void LazyContents::makeIfStale()
+{
+    if (stale_) {
+        stale_ = false;
+        make_();
+    }
+}
+
 // ------------------------------------------------------------- FileListBox
 
 FileListBox::FileListBox(QWidget* parent)
@@ -222,7 +231,7 @@ FileListBox::FileListBox(QWidget* parent)
 void FileListBox::setPattern(const QString& pattern)
 {
     pattern_ = pattern;
-    markStale();
+    contents_.changed();
 }
 
 void FileListBox::setFolder(const QString& folder)
@@ -235,32 +244,18 @@ void FileListBox::setFolder(const QString& folder)
         throw systemFailure(EACCES);
     }
     folder_ = folder;
-    markStale();
+    contents_.changed();
 }
 
-// Choosing a type sets the pattern and the folder of several lists, some of
-// them in a hidden window: each list reads its folder once, when its names
-// are asked for, when it is shown, or at the next pass of the event loop if
-// it is on screen.
-void FileListBox::markStale()
+void FileListBox::readNames()
 {
-    stale_ = true;
-    refreshSoon(this, queued_, [this] { listIfStale(); });
-}
-
-void FileListBox::listIfStale() const
-{
-    if (!stale_) {
-        return;
-    }
-    stale_ = false;
     names_ = list(folder_, FilePattern(pattern_));
     model_->setStringList(names_);
 }
 
 void FileListBox::showEvent(QShowEvent* event)
 {
-    listIfStale();
+    contents_.makeIfStale();
     QListView::showEvent(event);
 }
 
@@ -287,20 +282,20 @@ QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
 
 int FileListBox::listCount() const
 {
-    listIfStale();
+    contents_.makeIfStale();
     return static_cast<int>(names_.size());
 }
 
 int FileListBox::listIndex() const
 {
-    listIfStale();
+    contents_.makeIfStale();
     const auto selected = selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void FileListBox::setListIndex(int index)
 {
-    listIfStale();
+    contents_.makeIfStale();
     if (index < -1 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
@@ -343,34 +338,18 @@ void DirListBox::setFolder(const QString& folder)
         return;
     }
     folder_ = canonical;
-    markStale();
+    contents_.changed();
     raiseEvent(onChange_);
-}
-
-// As the file list: filled when shown, or at the next pass of the event
-// loop when on screen.
-void DirListBox::markStale()
-{
-    stale_ = true;
-    refreshSoon(this, queued_, [this] { fillIfStale(); });
-}
-
-void DirListBox::fillIfStale()
-{
-    if (stale_) {
-        fill();
-    }
 }
 
 void DirListBox::showEvent(QShowEvent* event)
 {
-    fillIfStale();
+    contents_.makeIfStale();
     QListWidget::showEvent(event);
 }
 
 void DirListBox::fill()
 {
-    stale_ = false;
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);

@@ -74,6 +74,24 @@ private:
     Handler onClick_;
 };
 
+// A list's contents, made from its folder when first needed after a change:
+// when asked for, when the list is shown, or at the next pass of the event
+// loop while it is on screen. Choosing a type changes the folder and the
+// pattern of several lists, some in a hidden window; this way each reads its
+// folder once. Held by the list it serves.
+class LazyContents {
+public:
+    LazyContents(QWidget* owner, std::function<void()> make) : owner_(owner), make_(std::move(make)) {}
+    void changed();
+    void makeIfStale();
+
+private:
+    QWidget* owner_;
+    std::function<void()> make_;
+    bool stale_ = true;
+    bool queued_ = false;
+};
+
 // A list of the names, without folder, of the plain files of one folder that
 // match one pattern; sorted by name, ignoring case; single selection.
 // Hidden files (names starting with ".") and folders are not listed.
@@ -101,19 +119,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void markStale();
-    void listIfStale() const;
+    void readNames();
     static QStringList list(const QString& folder, const FilePattern& pattern);
 
     QStringListModel* model_;
-    // The names are read when first needed after a change of folder or
-    // pattern (see markStale).
-    mutable QStringList names_;
-    mutable bool stale_ = true;
-    bool queued_ = false;
+    QStringList names_;
     QString folder_;
     QString pattern_;
     Handler onDblClick_;
+    // The names are read when first needed after a change of folder or pattern.
+    mutable LazyContents contents_{this, [this] { readNames(); }};
 };
 
 // A folder list: the current folder's ancestors, the folder itself and its
@@ -134,15 +149,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void markStale();
-    void fillIfStale();
     void fill();
     void opened(QListWidgetItem* item);
 
     QString folder_;
-    bool stale_ = true; // the entries are made when first shown after a change
-    bool queued_ = false;
     Handler onChange_;
+    // The entries are made when the list is shown after a change; until then
+    // count() and item() show the previous folder's.
+    LazyContents contents_{this, [this] { fill(); }};
 };
 
 // The roots the platform has ("/" on Linux, the drives on Windows). A
