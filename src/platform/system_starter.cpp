@@ -69,6 +69,8 @@ namespace orvane::platform {
 
 namespace {
 
+#ifndef ORVANE_SPAWN
+
 // Owns one open descriptor.
 class Descriptor {
 public:
@@ -89,6 +91,8 @@ public:
 private:
     int fd_;
 };
+
+#endif
 
 // Everything the child processes need, prepared before forking: after the
 // fork only async-signal-safe calls are allowed, so no allocation happens
@@ -123,6 +127,8 @@ public:
     {
         return argv_.data();
     }
+
+#ifndef ORVANE_SPAWN
     [[nodiscard]] const std::vector<const char*>& candidates() const noexcept
     {
         return candidatePointers_;
@@ -159,12 +165,14 @@ private:
         openMax_ = openMax > 0 ? openMax : 1024;
     }
 
-    std::vector<QByteArray> storage_;
-    std::vector<char*> argv_;
     std::vector<QByteArray> candidates_;
     std::vector<const char*> candidatePointers_;
     bool searched_ = false;
     long openMax_ = 1024;
+#endif
+
+    std::vector<QByteArray> storage_;
+    std::vector<char*> argv_;
 };
 
 #ifndef ORVANE_SPAWN
@@ -338,15 +346,7 @@ struct SpawnSetup {
 // readable and the ended ones are waited for, so that none stays a zombie.
 class EndWatches {
 public:
-    EndWatches() : epoll_(::epoll_create1(EPOLL_CLOEXEC))
-    {
-        if (epoll_ >= 0 && QCoreApplication::instance() != nullptr) {
-            notifier_ =
-                std::make_unique<QSocketNotifier>(static_cast<qintptr>(epoll_), QSocketNotifier::Read);
-            QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                             [this] { waitForEnded(); });
-        }
-    }
+    EndWatches() : epoll_(::epoll_create1(EPOLL_CLOEXEC)) {}
     ~EndWatches()
     {
         notifier_.reset();
@@ -362,6 +362,13 @@ public:
 
     void add(pid_t pid)
     {
+        // The notifier needs the event loop's thread to have one.
+        if (!notifier_ && epoll_ >= 0 && QCoreApplication::instance() != nullptr) {
+            notifier_ =
+                std::make_unique<QSocketNotifier>(static_cast<qintptr>(epoll_), QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                             [this] { waitForEnded(); });
+        }
         const int pidfd = notifier_ ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
         epoll_event event{};
         event.events = EPOLLIN;

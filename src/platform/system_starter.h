@@ -19,7 +19,8 @@ class EndWatches;
 // soon as the program runs and throws Failure carrying the system's error
 // number when it cannot be executed.
 //
-// On Linux the program stays a child of ours until it ends and is waited for
+// With glibc on Linux the program is started with posix_spawn as the leader
+// of a new session, stays a child of ours until it ends and is waited for
 // then, from the event loop: no zombie is left once the loop has run. On
 // other POSIX systems it is handed to the system at once (double fork).
 class SystemStarter final : public ProgramStarter {

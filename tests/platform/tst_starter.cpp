@@ -92,6 +92,34 @@ private Q_SLOTS:
         }
     }
 
+    void startsWithDefaultSignalsInASessionOfItsOwn()
+    {
+        // What we block or ignore is not handed on.
+        sigset_t blocked;
+        sigset_t previous;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGUSR1);
+        QCOMPARE(::pthread_sigmask(SIG_BLOCK, &blocked, &previous), 0);
+        const auto oldHandler = ::signal(SIGUSR2, SIG_IGN);
+        const auto restore = qScopeGuard([&] {
+            ::signal(SIGUSR2, oldHandler);
+            ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        });
+        const QStringList script = {
+            QStringLiteral("-c"),
+            QStringLiteral(
+                "exec \"$0\" $(grep -E '^Sig(Blk|Ign)' /proc/$$/status) $(cut -d' ' -f1,6 /proc/$$/stat)"),
+            QStringLiteral(ORVANE_ARGSTUB)};
+        const QStringList seen = startStub(QStringLiteral("/bin/sh"), script);
+        // Signals 32 and 33 belong to the C library, which starts programs
+        // with them ignored.
+        const quint64 libraryOwn = (quint64{1} << 31) | (quint64{1} << 32);
+        QCOMPARE(seen.value(0) + seen.value(2), QStringLiteral("SigBlk:SigIgn:"));
+        QCOMPARE(seen.value(1).toULongLong(nullptr, 16), quint64{0});
+        QCOMPARE(seen.value(3).toULongLong(nullptr, 16) & ~libraryOwn, quint64{0});
+        QCOMPARE(seen.value(4), seen.value(5)); // its session is its own: the session id is its process id
+    }
+
     void onlyStandardStreamsAreInherited()
     {
         QCOMPARE(::dup2(STDERR_FILENO, 100), 100); // open and inheritable
