@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 
 #include "platform/controls.h"
 #include "platform/failure.h"
@@ -131,19 +130,21 @@ void FillTypeCombos(Globals& g)
         for (const int index : kEditingButtons) {
             required(forms.prefButton.at(static_cast<std::size_t>(index))).setEnabled(false);
         }
-        {
-            // Both lists get the names in one change each; the names read
-            // before a failing one are listed too.
-            QStringList names;
-            names.reserve(g.NumberOfTypes);
-            const auto listNames = qScopeGuard([&] {
-                mainCombo.addItems(names);
-                prefCombo.addItems(names);
-            });
+        // Both lists get the names in one change each; the names read
+        // before a failing one are listed too.
+        QStringList names;
+        names.reserve(g.NumberOfTypes);
+        try {
             for (int n = 0; n < g.NumberOfTypes; ++n) {
                 names.append(TypeAt(g, n).Name);
             }
+        } catch (const platform::Failure&) {
+            mainCombo.addItems(names);
+            prefCombo.addItems(names);
+            throw;
         }
+        mainCombo.addItems(names);
+        prefCombo.addItems(names);
         mainCombo.clearSelection();
         prefCombo.clearSelection();
     });

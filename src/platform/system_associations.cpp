@@ -43,36 +43,41 @@ std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 #include <dlfcn.h>
 #include <gio/gio.h>
 
+// The desktop entry's Terminal key lives in the Unix part of GIO.
+#if __has_include(<gio/gdesktopappinfo.h>)
+#include <gio/gdesktopappinfo.h>
+#else
+#include <gio-unix-2.0/gio/gdesktopappinfo.h>
+#endif
+
 namespace orvane::platform {
 
 // The GIO functions used, from the library loaded on the first question.
 // GLib itself comes with Qt and is linked as usual.
 struct GioLibrary {
-    GioLibrary() = default;
-    ~GioLibrary()
-    {
-        if (library != nullptr) {
-            ::dlclose(library);
-        }
-    }
-    GioLibrary(const GioLibrary&) = delete;
-    GioLibrary& operator=(const GioLibrary&) = delete;
-
-    // Loads the library; false when it or one of the functions is missing.
+    // Loads the library, once; false when it or one of the functions is
+    // missing, then and at every later call.
     bool load()
     {
+        if (tried) {
+            return loaded;
+        }
+        tried = true;
         // GIO registers types and starts threads that outlive any one use:
-        // once loaded it stays in memory.
+        // once loaded it stays in memory, and is never closed.
         library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        return library != nullptr && find(guessType, "g_content_type_guess") &&
-               find(isUnknownType, "g_content_type_is_unknown") &&
-               find(defaultForType, "g_app_info_get_default_for_type") &&
-               find(commandLine, "g_app_info_get_commandline") && find(unref, "g_object_unref") &&
-               find(isA, "g_type_check_instance_is_a") &&
-               find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
-               find(desktopBoolean, "g_desktop_app_info_get_boolean");
+        loaded = library != nullptr && find(guessType, "g_content_type_guess") &&
+                 find(isUnknownType, "g_content_type_is_unknown") &&
+                 find(defaultForType, "g_app_info_get_default_for_type") &&
+                 find(commandLine, "g_app_info_get_commandline") && find(unref, "g_object_unref") &&
+                 find(isA, "g_type_check_instance_is_a") &&
+                 find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
+                 find(desktopBoolean, "g_desktop_app_info_get_boolean");
+        return loaded;
     }
 
+    bool tried = false;
+    bool loaded = false;
     void* library = nullptr;
     decltype(&g_content_type_guess) guessType = nullptr;
     decltype(&g_content_type_is_unknown) isUnknownType = nullptr;
@@ -81,8 +86,8 @@ struct GioLibrary {
     decltype(&g_object_unref) unref = nullptr;
     decltype(&g_type_check_instance_is_a) isA = nullptr;
     // From GIO's Unix part, whose functions the library carries.
-    GType (*desktopAppInfoType)() = nullptr;
-    gboolean (*desktopBoolean)(GAppInfo* info, const char* key) = nullptr;
+    decltype(&g_desktop_app_info_get_type) desktopAppInfoType = nullptr;
+    decltype(&g_desktop_app_info_get_boolean) desktopBoolean = nullptr;
 
 private:
     template <typename Function> bool find(Function& function, const char* name)
@@ -199,7 +204,7 @@ std::optional<QByteArray> singleFileProgram(const char* commandLine)
 bool needsTerminal(const GioLibrary& gio, GAppInfo* info)
 {
     return gio.isA(reinterpret_cast<GTypeInstance*>(info), gio.desktopAppInfoType()) &&
-           gio.desktopBoolean(info, "Terminal");
+           gio.desktopBoolean(reinterpret_cast<GDesktopAppInfo*>(info), "Terminal");
 }
 
 } // namespace
@@ -211,11 +216,10 @@ SystemAssociations::~SystemAssociations() = default;
 std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 {
     if (!gio_) {
-        auto gio = std::make_unique<GioLibrary>();
-        if (!gio->load()) {
-            return std::nullopt;
-        }
-        gio_ = std::move(gio);
+        gio_ = std::make_unique<GioLibrary>();
+    }
+    if (!gio_->load()) {
+        return std::nullopt;
     }
     const GioLibrary& gio = *gio_;
     const OwnedText type = contentType(gio, file);
