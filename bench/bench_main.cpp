@@ -272,19 +272,25 @@ Row figureRow(const Workspace& ws, const QString& name, int repetitions, const Q
 
 // ------------------------------------------------------------------ memory
 
-// The resident size, in KiB, of a helper holding the state.
-double residentSize(const Workspace& ws, const XServer& x, bool full)
+// Starts this program as a helper whose windows go to the Xvfb; its errors
+// come out with ours.
+void startOnX(QProcess& helper, const XServer& x, const QStringList& arguments)
 {
-    QProcess helper;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x.display()));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     helper.setProcessEnvironment(env);
     helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(
-        QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), ws.root});
+    helper.start(QCoreApplication::applicationFilePath(), arguments);
+}
+
+// The resident size, in KiB, of a helper holding the state.
+double residentSize(const Workspace& ws, const XServer& x, bool full)
+{
+    QProcess helper;
+    startOnX(helper, x,
+             {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), ws.root});
     check(helper.waitForStarted(), QStringLiteral("the memory helper did not start"));
     QByteArray said;
     while (!said.contains("ready\n") && helper.waitForReadyRead(120000)) {
@@ -338,13 +344,7 @@ std::vector<Response> responses(const Workspace& ws, const XServer& x)
 {
     progress(QStringLiteral("measuring: dropping down the type lists, scrolling and selecting files"));
     QProcess helper;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x.display()));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    helper.setProcessEnvironment(env);
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--respond"), ws.root});
+    startOnX(helper, x, {QStringLiteral("--respond"), ws.root});
     check(helper.waitForStarted() && helper.waitForFinished(300000) && helper.exitCode() == 0,
           QStringLiteral("the responsiveness helper failed"));
     std::vector<Response> found;
