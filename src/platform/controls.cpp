@@ -249,8 +249,7 @@ void FileListBox::setFolder(const QString& folder)
 
 void FileListBox::readNames()
 {
-    names_ = list(folder_, FilePattern(pattern_));
-    model_->setStringList(names_);
+    model_->setStringList(list(folder_, FilePattern(pattern_)));
 }
 
 void FileListBox::showEvent(QShowEvent* event)
@@ -283,7 +282,7 @@ QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
 int FileListBox::listCount() const
 {
     contents_.makeIfStale();
-    return static_cast<int>(names_.size());
+    return model_->rowCount();
 }
 
 int FileListBox::listIndex() const
@@ -295,7 +294,6 @@ int FileListBox::listIndex() const
 
 void FileListBox::setListIndex(int index)
 {
-    contents_.makeIfStale();
     if (index < -1 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
@@ -311,7 +309,7 @@ QString FileListBox::item(int index) const
     if (index < 0 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
-    return names_.at(index);
+    return model_->index(index).data().toString();
 }
 
 // -------------------------------------------------------------- DirListBox

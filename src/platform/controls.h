@@ -122,8 +122,7 @@ private:
     void readNames();
     static QStringList list(const QString& folder, const FilePattern& pattern);
 
-    QStringListModel* model_;
-    QStringList names_;
+    QStringListModel* model_; // the names shown
     QString folder_;
     QString pattern_;
     Handler onDblClick_;
