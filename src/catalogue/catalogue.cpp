@@ -1,9 +1,9 @@
 #include "catalogue/catalogue.h"
 
-#include <QPushButton>
 #include <QRegularExpression>
 
-#include "platform/controls.h"
+#include <array>
+
 #include "platform/failure.h"
 #include "shell/errorreport.h"
 
@@ -18,8 +18,6 @@ const QString kExtKey = QStringLiteral("Type ext ");
 const QString kPathKey = QStringLiteral("Type path ");
 const QString kDescKey = QStringLiteral("Type desc ");
 const QString kAppKey = QStringLiteral("Type app ");
-
-constexpr int kEditingButtons[] = {0, 2, 3, 4, 5};
 
 template <typename T> T& required(T* control)
 {
@@ -120,16 +118,16 @@ bool SaveTypes(Globals& g)
 void FillTypeCombos(Globals& g)
 {
     reporting(g, Code::GLTTC, [&] {
-        auto& forms = g.forms;
-        auto& mainCombo = required(forms.mainTypeCombo);
-        auto& prefCombo = required(forms.prefTypeCombo);
-        mainCombo.clearItems();
-        prefCombo.clearItems();
-        required(forms.mainFileList).setPattern(platform::kEmptyListPattern);
-        required(forms.prefFile).setPattern(platform::kEmptyListPattern);
-        for (const int index : kEditingButtons) {
-            required(forms.prefButton.at(static_cast<std::size_t>(index))).setEnabled(false);
-        }
+        // The main window first, then the preferences window, at each step.
+        const std::array<TypeListView*, 2> views = {g.views.main, g.views.pref};
+        const auto each = [&](auto step) {
+            for (TypeListView* view : views) {
+                step(required(view));
+            }
+        };
+        each([](TypeListView& view) { view.clearTypeList(); });
+        each([](TypeListView& view) { view.emptyFileList(); });
+        each([](TypeListView& view) { view.disableEditing(); });
         // Both lists get the names in one change each; the names read
         // before a failing one are listed too.
         QStringList names;
@@ -139,14 +137,11 @@ void FillTypeCombos(Globals& g)
                 names.append(TypeAt(g, n).Name);
             }
         } catch (const platform::Failure&) {
-            mainCombo.addItems(names);
-            prefCombo.addItems(names);
+            each([&](TypeListView& view) { view.listTypes(names); });
             throw;
         }
-        mainCombo.addItems(names);
-        prefCombo.addItems(names);
-        mainCombo.clearSelection();
-        prefCombo.clearSelection();
+        each([&](TypeListView& view) { view.listTypes(names); });
+        each([](TypeListView& view) { view.chooseNoType(); });
     });
 }
 

@@ -46,8 +46,7 @@ MainForm::MainForm(Globals& g)
 {
     layout();
     buildMenu();
-    g_.forms.mainTypeCombo = &TypeCombo;
-    g_.forms.mainFileList = &FileList;
+    g_.views.main = this;
     TypeCombo.setClickHandler([this] { TypeCombo_Click(); });
     TypeCombo.setChangeHandler([this] { TypeCombo_Change(); });
     FileList.setDblClickHandler([this] { FileList_DblClick(); });
@@ -55,7 +54,8 @@ MainForm::MainForm(Globals& g)
 
 MainForm::~MainForm()
 {
-    g_.forms = {};
+    pref_.reset();
+    g_.views.main = nullptr;
 }
 
 void MainForm::layout()
@@ -74,6 +74,11 @@ void MainForm::layout()
         control.setParent(&client_);
         control.setGeometry(where);
     };
+    TypeCombo.setObjectName(QStringLiteral("TypeCombo"));
+    FileList.setObjectName(QStringLiteral("FileList"));
+    DescLabel.setObjectName(QStringLiteral("DescLabel"));
+    Label2.setObjectName(QStringLiteral("Label2"));
+    Label1.setObjectName(QStringLiteral("Label1"));
     place(TypeCombo, twipsRect(1200, 240, 3135, 315));
     place(FileList, twipsRect(120, 960, 4455, 2040));
     place(DescLabel, twipsRect(120, 3360, 4455, 615));
@@ -117,9 +122,36 @@ void MainForm::buildMenu()
 PrefForm& MainForm::prefForm()
 {
     if (!pref_) {
-        pref_ = std::make_unique<PrefForm>(g_, this);
+        pref_ = std::make_unique<PrefForm>(g_, this, static_cast<const MainChoice&>(*this));
     }
     return *pref_;
+}
+
+void MainForm::clearTypeList()
+{
+    TypeCombo.clearItems();
+}
+
+void MainForm::emptyFileList()
+{
+    FileList.setPattern(platform::kEmptyListPattern);
+}
+
+void MainForm::disableEditing() {}
+
+void MainForm::listTypes(const QStringList& names)
+{
+    TypeCombo.addItems(names);
+}
+
+void MainForm::chooseNoType()
+{
+    TypeCombo.clearSelection();
+}
+
+int MainForm::chosenPosition() const
+{
+    return TypeCombo.listIndex();
 }
 
 // ------------------------------------------------------ start and end
@@ -190,8 +222,8 @@ void MainForm::TypeCombo_Click()
 {
     reporting(g_, Code::MFTCCk, [&] {
         PrefForm& pref = prefForm();
-        pref.TypeCombo.setText(TypeCombo.text());
-        pref.TypeCombo.setListIndex(TypeCombo.listIndex());
+        pref.followText(TypeCombo.text());
+        pref.followPosition(TypeCombo.listIndex());
         if (!TypeCombo.text().isEmpty()) {
             g_.CurType = platform::to16(TypeCombo.listIndex());
             const TypeRecord record = TypeAt(g_, g_.CurType);
@@ -199,8 +231,7 @@ void MainForm::TypeCombo_Click()
             FileList.setFolder(record.Path);
             DescLabel.setText(record.Desc);
         } else {
-            pref.PrefFile.setPattern(platform::kEmptyListPattern);
-            pref.DescLabel.clear();
+            pref.emptyView();
         }
     });
 }
@@ -209,20 +240,18 @@ void MainForm::TypeCombo_Change()
 {
     reporting(g_, Code::MFTCC, [&] {
         PrefForm& pref = prefForm();
-        pref.TypeCombo.setText(TypeCombo.text());
-        pref.TypeCombo.setListIndex(TypeCombo.listIndex());
+        pref.followText(TypeCombo.text());
+        pref.followPosition(TypeCombo.listIndex());
         if (!TypeCombo.text().isEmpty()) {
             g_.CurType = platform::to16(TypeCombo.listIndex());
             if (g_.CurType == -1) {
                 return;
             }
             const TypeRecord record = TypeAt(g_, g_.CurType);
-            pref.PrefFile.setPattern(QStringLiteral("*.") + record.Ext);
-            pref.PrefFile.setFolder(record.Path);
-            pref.DescLabel.setText(record.Desc);
+            pref.showFiles(record.Ext, record.Path);
+            pref.showDescription(record.Desc);
         } else {
-            pref.PrefFile.setPattern(platform::kEmptyListPattern);
-            pref.DescLabel.clear();
+            pref.emptyView();
         }
     });
 }

@@ -15,7 +15,7 @@ class QMenu;
 namespace orvane {
 
 // The main window: choose a type, see its files, open one.
-class MainForm : public QMainWindow {
+class MainForm : public QMainWindow, private TypeListView, private MainChoice {
     Q_OBJECT
 public:
     explicit MainForm(Globals& g);
@@ -61,6 +61,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The catalogue's refill.
+    void clearTypeList() override;
+    void emptyFileList() override;
+    void disableEditing() override;
+    void listTypes(const QStringList& names) override;
+    void chooseNoType() override;
+    // What the preferences window follows.
+    [[nodiscard]] int chosenPosition() const override;
+
     void layout();
     void buildMenu();
     void noApplication();

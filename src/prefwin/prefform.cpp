@@ -36,18 +36,19 @@ constexpr ButtonLayout kButtons[] = {
 
 } // namespace
 
-PrefForm::PrefForm(Globals& g, QWidget* owner)
+PrefForm::PrefForm(Globals& g, QWidget* owner, const MainChoice& mainChoice)
     : QWidget(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      g_(g)
+      g_(g), mainChoice_(mainChoice)
 {
     layout();
     connectHandlers();
-    g_.forms.prefTypeCombo = &TypeCombo;
-    g_.forms.prefFile = &PrefFile;
-    for (std::size_t i = 0; i < PrefButton.size(); ++i) {
-        g_.forms.prefButton.at(i) = &PrefButton.at(i);
-    }
+    g_.views.pref = this;
+}
+
+PrefForm::~PrefForm()
+{
+    g_.views.pref = nullptr;
 }
 
 void PrefForm::layout()
@@ -59,6 +60,15 @@ void PrefForm::layout()
         control.setParent(this);
         control.setGeometry(where);
     };
+    TypeCombo.setObjectName(QStringLiteral("TypeCombo"));
+    DescLabel.setObjectName(QStringLiteral("DescLabel"));
+    PrefDrive.setObjectName(QStringLiteral("PrefDrive"));
+    PrefDir.setObjectName(QStringLiteral("PrefDir"));
+    PrefFile.setObjectName(QStringLiteral("PrefFile"));
+    InstrLabel.setObjectName(QStringLiteral("InstrLabel"));
+    for (auto& button : PrefButton) {
+        button.setObjectName(QStringLiteral("PrefButton"));
+    }
     place(TypeCombo, twipsRect(120, 120, 5055, 315));
     place(DescLabel, twipsRect(120, 480, 5055, 495));
     place(PrefDrive, twipsRect(2520, 7920, 2175, 315));
@@ -148,6 +158,62 @@ void PrefForm::setEditingEnabled(bool enabled)
     }
 }
 
+// ------------------------------------------------ following the main window
+
+void PrefForm::followText(const QString& text)
+{
+    TypeCombo.setText(text);
+}
+
+void PrefForm::followPosition(int position)
+{
+    TypeCombo.setListIndex(position);
+}
+
+void PrefForm::showFiles(const QString& ext, const QString& folder)
+{
+    PrefFile.setPattern(QStringLiteral("*.") + ext);
+    PrefFile.setFolder(folder);
+}
+
+void PrefForm::showDescription(const QString& description)
+{
+    DescLabel.setText(description);
+}
+
+void PrefForm::emptyView()
+{
+    PrefFile.setPattern(platform::kEmptyListPattern);
+    DescLabel.clear();
+}
+
+// ------------------------------------------------------ the refill
+
+void PrefForm::clearTypeList()
+{
+    TypeCombo.clearItems();
+}
+
+void PrefForm::emptyFileList()
+{
+    PrefFile.setPattern(platform::kEmptyListPattern);
+}
+
+void PrefForm::disableEditing()
+{
+    setEditingEnabled(false);
+}
+
+void PrefForm::listTypes(const QStringList& names)
+{
+    TypeCombo.addItems(names);
+}
+
+void PrefForm::chooseNoType()
+{
+    TypeCombo.clearSelection();
+}
+
 // ------------------------------------------------------ choosing a type
 
 void PrefForm::TypeCombo_Change()
@@ -162,10 +228,7 @@ void PrefForm::TypeCombo_Change()
         // The main window's choice names the type, even where several
         // entries share its name: this list's position goes to that entry
         // so that the commands act on it.
-        if (g_.forms.mainTypeCombo == nullptr) {
-            platform::fail(platform::Check::InvalidValue);
-        }
-        const int p = g_.forms.mainTypeCombo->listIndex();
+        const int p = mainChoice_.chosenPosition();
         if (p == -1) {
             return;
         }

@@ -11,10 +11,19 @@
 
 namespace orvane {
 
+// The type chosen in the main window, which the preferences window follows:
+// typing into its own list shows that type, whatever was typed.
+class MainChoice {
+public:
+    virtual ~MainChoice() = default;
+    // The main type list's position, -1 when nothing is chosen there.
+    [[nodiscard]] virtual int chosenPosition() const = 0;
+};
+
 // The preferences window: one type at a time, with its description, folder
 // and files, and six commands. Created hidden at start and kept for the
 // whole run; closing it hides it.
-class PrefForm : public QWidget {
+class PrefForm : public QWidget, private TypeListView {
     Q_OBJECT
 public:
     enum Button {
@@ -26,7 +35,10 @@ public:
         RemoveType = 5
     };
 
-    PrefForm(Globals& g, QWidget* owner);
+    PrefForm(Globals& g, QWidget* owner, const MainChoice& mainChoice);
+    ~PrefForm() override;
+    PrefForm(const PrefForm&) = delete;
+    PrefForm& operator=(const PrefForm&) = delete;
 
     platform::ComboBox TypeCombo;
     QLabel DescLabel;
@@ -51,11 +63,30 @@ public:
     // The hint shown for a button.
     static QString hint(int index);
 
+    // Following the main window's choice. Each runs this window's own
+    // handlers as a user's change would: the text raises Change, the
+    // position raises Click.
+    void followText(const QString& text);
+    void followPosition(int position);
+    // The files of a type (pattern first, then the folder, which may fail)
+    // and its description.
+    void showFiles(const QString& ext, const QString& folder);
+    void showDescription(const QString& description);
+    // No files and no description.
+    void emptyView();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The catalogue's refill.
+    void clearTypeList() override;
+    void emptyFileList() override;
+    void disableEditing() override;
+    void listTypes(const QStringList& names) override;
+    void chooseNoType() override;
+
     void layout();
     void connectHandlers();
     void loadView(int position);
@@ -70,6 +101,7 @@ private:
     void removeType(int p);
 
     Globals& g_;
+    const MainChoice& mainChoice_;
     bool iconGiven_ = false;
 };
 

@@ -5,18 +5,11 @@
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "platform/services.h"
-
-class QPushButton;
-
-namespace orvane::platform {
-class ComboBox;
-class FileListBox;
-} // namespace orvane::platform
+#include "shell/typeviews.h"
 
 namespace orvane {
 
@@ -42,14 +35,11 @@ struct CommonDialog {
     QString Filter;
 };
 
-// The controls of both windows that the shared procedures work on. The
-// windows own them; they live for the whole run.
-struct FormControls {
-    platform::ComboBox* mainTypeCombo = nullptr;
-    platform::FileListBox* mainFileList = nullptr;
-    platform::ComboBox* prefTypeCombo = nullptr;
-    platform::FileListBox* prefFile = nullptr;
-    std::array<QPushButton*, 6> prefButton{};
+// The two windows that list the types. The windows register themselves
+// when they are built and live for the whole run.
+struct TypeViews {
+    TypeListView* main = nullptr;
+    TypeListView* pref = nullptr;
 };
 
 inline const QString kAppName = QStringLiteral("Orvane");
@@ -81,7 +71,7 @@ public:
     bool StoreUnreadable = false;
 
     CommonDialog Dialog1;
-    FormControls forms;
+    TypeViews views;
 };
 
 } // namespace orvane
