@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStringListModel>
@@ -13,17 +14,41 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/failure.h"
 
 namespace orvane::platform {
 
+void endOnUnreportedFailure(const QString& event, const Failure& failure)
+{
+    const QString text = QStringLiteral("Orvane must close: %1 failed without a report.\n\n%2 (%3)")
+                             .arg(event, failure.description())
+                             .arg(failure.number());
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    QMessageBox::critical(nullptr, QStringLiteral("Orvane"), text);
+    std::_Exit(kUnreportedFailureExit);
+}
+
 namespace {
 
-void raiseEvent(const Handler& handler)
+// Where every event of a control enters the program. The handlers report
+// their own failures; one that escapes them would unwind through Qt's event
+// dispatch, so it ends the program here, naming the event.
+void raiseEvent(const QObject* control, const char* event, const Handler& handler)
 {
-    if (handler) {
+    if (!handler) {
+        return;
+    }
+    try {
         handler();
+    } catch (const Failure& failure) {
+        // A window's own events are its Form's.
+        const auto* widget = qobject_cast<const QWidget*>(control);
+        const QString name =
+            widget != nullptr && widget->isWindow() ? QStringLiteral("Form") : control->objectName();
+        endOnUnreportedFailure(name + u'_' + QLatin1StringView(event), failure);
     }
 }
 
@@ -40,7 +65,7 @@ protected:
             const auto* widget = qobject_cast<QWidget*>(watched);
             const auto* move = static_cast<QMouseEvent*>(event);
             if (widget != nullptr && widget->childAt(move->position().toPoint()) == nullptr) {
-                raiseEvent(handler_);
+                raiseEvent(parent(), "MouseMove", handler_);
             }
         }
         return QObject::eventFilter(watched, event);
@@ -81,7 +106,7 @@ void ComboBox::setText(const QString& text)
     text_ = text;
     follow();
     syncView();
-    raiseEvent(onChange_);
+    raiseEvent(this, "Change", onChange_);
 }
 
 void ComboBox::setListIndex(int index)
@@ -91,10 +116,10 @@ void ComboBox::setListIndex(int index)
     }
     index_ = index;
     if (index_ >= 0) {
-        text_ = items_.at(index_);
+        text_ = itemAt(index_);
     }
     syncView();
-    raiseEvent(onClick_);
+    raiseEvent(this, "Click", onClick_);
 }
 
 QString ComboBox::item(int index) const
@@ -102,12 +127,21 @@ QString ComboBox::item(int index) const
     if (index < 0 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
-    return items_.at(index);
+    return itemAt(index);
+}
+
+int ComboBox::listCount() const
+{
+    return model_->rowCount();
+}
+
+QString ComboBox::itemAt(int index) const
+{
+    return model_->stringList().at(index);
 }
 
 void ComboBox::clearItems()
 {
-    items_.clear();
     index_ = -1;
     model_->setStringList({});
     syncView();
@@ -115,7 +149,6 @@ void ComboBox::clearItems()
 
 void ComboBox::addItem(const QString& text)
 {
-    items_.append(text);
     const int row = model_->rowCount();
     model_->insertRows(row, 1);
     model_->setData(model_->index(row), text);
@@ -124,8 +157,7 @@ void ComboBox::addItem(const QString& text)
 
 void ComboBox::addItems(const QStringList& texts)
 {
-    items_.append(texts);
-    model_->setStringList(items_); // one change of the list, not one per item
+    model_->setStringList(model_->stringList() + texts); // one change of the list, not one per item
     syncView();
 }
 
@@ -138,7 +170,7 @@ void ComboBox::clearSelection()
 
 void ComboBox::followTo(int index)
 {
-    if (index >= 0 && index < listCount() && items_.at(index) == text_) {
+    if (index >= 0 && index < listCount() && itemAt(index) == text_) {
         index_ = index;
         syncView();
     }
@@ -146,10 +178,10 @@ void ComboBox::followTo(int index)
 
 void ComboBox::follow()
 {
-    if (index_ >= 0 && index_ < listCount() && items_.at(index_) == text_) {
+    if (index_ >= 0 && index_ < listCount() && itemAt(index_) == text_) {
         return;
     }
-    index_ = static_cast<int>(items_.indexOf(text_));
+    index_ = static_cast<int>(model_->stringList().indexOf(text_));
 }
 
 // Shows our text and position in Qt's combo without raising anything. Qt's
@@ -174,7 +206,7 @@ void ComboBox::userEdited(const QString& text)
     text_ = text;
     follow();
     syncView();
-    raiseEvent(onChange_);
+    raiseEvent(this, "Change", onChange_);
 }
 
 void ComboBox::userChose(int index)
@@ -183,9 +215,9 @@ void ComboBox::userChose(int index)
         return;
     }
     index_ = index;
-    text_ = items_.at(index);
+    text_ = itemAt(index);
     syncView();
-    raiseEvent(onClick_);
+    raiseEvent(this, "Click", onClick_);
 }
 
 // ------------------------------------------------------------ LazyContents
@@ -225,7 +257,8 @@ FileListBox::FileListBox(QWidget* parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QListView::doubleClicked, this, [this](const QModelIndex&) { raiseEvent(onDblClick_); });
+    connect(this, &QListView::doubleClicked, this,
+            [this](const QModelIndex&) { raiseEvent(this, "DblClick", onDblClick_); });
 }
 
 void FileListBox::setPattern(const QString& pattern)
@@ -337,7 +370,7 @@ void DirListBox::setFolder(const QString& folder)
     }
     folder_ = canonical;
     contents_.changed();
-    raiseEvent(onChange_);
+    raiseEvent(this, "Change", onChange_);
 }
 
 void DirListBox::showEvent(QShowEvent* event)
@@ -404,7 +437,7 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, [this](int) {
         if (currentText() != last_) {
             last_ = currentText();
-            raiseEvent(onChange_);
+            raiseEvent(this, "Change", onChange_);
         }
     });
 }

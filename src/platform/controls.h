@@ -18,7 +18,17 @@ class QStringListModel;
 
 namespace orvane::platform {
 
+class Failure;
+
 using Handler = std::function<void()>;
+
+// The exit status when a failure escaped every handler.
+constexpr int kUnreportedFailureExit = 4;
+
+// A failure that no handler reported: tells the user which event failed
+// ("TypeCombo_Change": the control's object name and the event) and ends the
+// program at once.
+[[noreturn]] void endOnUnreportedFailure(const QString& event, const Failure& failure);
 
 // An editable drop-down list with a text field.
 //  - setText() from the program raises Change (never Click); the user typing
@@ -46,7 +56,7 @@ public:
     // Throws Failure for a position outside -1 .. listCount() - 1.
     void setListIndex(int index);
 
-    [[nodiscard]] int listCount() const { return static_cast<int>(items_.size()); }
+    [[nodiscard]] int listCount() const;
     // Throws Failure for a position outside the list.
     [[nodiscard]] QString item(int index) const;
 
@@ -66,8 +76,9 @@ private:
     void userEdited(const QString& text);
     void userChose(int index);
 
-    QStringListModel* model_;
-    QStringList items_;
+    [[nodiscard]] QString itemAt(int index) const;
+
+    QStringListModel* model_; // the items, shown as they are held
     QString text_;
     int index_ = -1;
     Handler onChange_;
