@@ -9,11 +9,7 @@ namespace orvane {
 
 QString ExecutablesFilter()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Executables(*.exe;*.com;*.bat)|*.exe;*.com;*.bat");
-#else
     return platform::kProgramsFilter;
-#endif
 }
 
 QString GetExtension(Globals& g, const QString& path, QString& folder, FolderCase folderCase)

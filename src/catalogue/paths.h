@@ -7,18 +7,13 @@
 namespace orvane {
 
 // Whether folders are folded to lower case: only where file names ignore
-// case; elsewhere the folded folder would not exist.
+// case. Linux file names keep their case, so a folded folder would not exist.
 enum class FolderCase { Fold, Keep };
 
-#ifdef Q_OS_WIN
-inline constexpr FolderCase kPlatformFolderCase = FolderCase::Fold;
-#else
 inline constexpr FolderCase kPlatformFolderCase = FolderCase::Keep;
-#endif
 
-// The filter for picking a program: the executables' endings on Windows;
-// elsewhere programs carry no ending, so every file, and the dialog shows
-// only those that can be run.
+// The filter for picking a program: programs carry no ending, so every
+// file, and the dialog shows only those that can be run.
 QString ExecutablesFilter();
 
 // Splits a path into its folder (out, ending with the separator) and its

@@ -169,7 +169,7 @@ private:
     LazyContents contents_{this, [this] { fill(); }};
 };
 
-// The roots the platform has ("/" on Linux, the drives on Windows). A
+// The roots the system has ("/" on Linux). A
 // change of drive by the user raises Change.
 class DriveListBox : public QComboBox {
     Q_OBJECT

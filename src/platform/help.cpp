@@ -24,19 +24,11 @@ int helpNumber(const QObject* item)
 
 QString helpViewer()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("winhelp.exe");
-#else
     return QStringLiteral("xdg-open");
-#endif
 }
 
 QString helpPage(int topic)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(topic);
-    return QStringLiteral("orvane.hlp");
-#else
     const QString page =
         topic == 0 ? QStringLiteral("index.html") : QStringLiteral("topic-%1.html").arg(topic);
     const QString here = QCoreApplication::applicationDirPath();
@@ -50,7 +42,6 @@ QString helpPage(int topic)
         }
     }
     return QDir::cleanPath(candidates[0] + page);
-#endif
 }
 
 } // namespace orvane::platform

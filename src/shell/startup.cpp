@@ -14,9 +14,7 @@ namespace orvane {
 
 QString BuildPlatformString()
 {
-#if defined(Q_OS_WIN)
-    const QString os = QStringLiteral("Windows");
-#elif defined(Q_OS_MACOS)
+#if defined(Q_OS_MACOS)
     const QString os = QStringLiteral("macOS");
 #elif defined(Q_OS_LINUX)
     const QString os = QStringLiteral("Linux");

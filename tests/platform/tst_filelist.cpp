@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/commandline.h"
 #include "platform/controls.h"
 #include "platform/failure.h"
 #include "platform/masks.h"
@@ -30,7 +29,7 @@ class TestFileList : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void masksAndCommandLines()
+    void masksMatchIgnoringCase()
     {
         // pattern, name, whether it matches
         const QList<std::tuple<const char*, const char*, bool>> rows = {
@@ -43,11 +42,6 @@ private Q_SLOTS:
         for (const auto& [pattern, name, match] : rows) {
             QVERIFY2(FilePattern(QString::fromUtf8(pattern)).matches(QString::fromUtf8(name)) == match, name);
         }
-        const QString app = QStringLiteral("c:\\program files\\view.exe");
-        QCOMPARE(commandLine(app, QStringLiteral("c:\\data\\report.txt")),
-                 app + QStringLiteral(" c:\\data\\report.txt"));
-        QCOMPARE(commandLine(app, QStringLiteral("c:\\my docs\\a.txt")),
-                 app + QStringLiteral(" \"c:\\my docs\\a.txt\""));
     }
 
     void listsPlainFilesAndKeepsTheListOnABadFolder()
