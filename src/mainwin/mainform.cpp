@@ -79,7 +79,7 @@ void MainForm::layout()
     DescLabel.setObjectName(QStringLiteral("DescLabel"));
     Label2.setObjectName(QStringLiteral("Label2"));
     Label1.setObjectName(QStringLiteral("Label1"));
-    place(TypeCombo, twipsRect(1200, 240, 3135, 315));
+    place(TypeCombo.widget(), twipsRect(1200, 240, 3135, 315));
     place(FileList, twipsRect(120, 960, 4455, 2040));
     place(DescLabel, twipsRect(120, 3360, 4455, 615));
     place(Label2, twipsRect(240, 720, 1575, 255));
@@ -89,12 +89,12 @@ void MainForm::layout()
     DescLabel.setWordWrap(true);
     DescLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     platform::showWholeLines(DescLabel);
-    Label1.setBuddy(&TypeCombo);
+    TypeCombo.setLabel(Label1);
     Label2.setBuddy(&FileList);
     TypeCombo.setAccessibleName(Label1.text());
     FileList.setAccessibleName(Label2.text());
 
-    setTabOrder(&FileList, &TypeCombo);
+    setTabOrder(&FileList, &TypeCombo.widget());
     FileList.setFocus();
 }
 
@@ -163,7 +163,7 @@ void MainForm::Form_Load()
 
         HelpItems items;
         items.mainForm = this;
-        items.mainTypeCombo = &TypeCombo;
+        items.mainTypeCombo = &TypeCombo.widget();
         items.fileList = &FileList;
         items.mnuAddType = MnuAddType;
         items.mnuExit = MnuExit;
@@ -175,7 +175,7 @@ void MainForm::Form_Load()
         items.mnuHelp = MnuHelp;
         PrefForm& pref = prefForm();
         items.prefForm = &pref;
-        items.prefTypeCombo = &pref.TypeCombo;
+        items.prefTypeCombo = &pref.TypeCombo.widget();
         items.prefDir = &pref.PrefDir;
         items.prefFile = &pref.PrefFile;
         for (std::size_t i = 0; i < items.prefButton.size(); ++i) {

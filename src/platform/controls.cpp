@@ -86,7 +86,7 @@ QString canonicalFolder(const QString& folder)
 
 ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListModel(this))
 {
-    setEditable(true);
+    QComboBox::setEditable(true);
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
@@ -97,8 +97,11 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListM
     // Without this the combo measures every item for its size hint.
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(4);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &ComboBox::userEdited);
-    connect(this, &QComboBox::activated, this, &ComboBox::userChose);
+    // Qt's templates see only the public side, so the connections name the
+    // combo as the receiver and call back through it.
+    QComboBox* self = this;
+    connect(lineEdit(), &QLineEdit::textEdited, self, [this](const QString& text) { userEdited(text); });
+    connect(self, &QComboBox::activated, self, [this](int index) { userChose(index); });
 }
 
 void ComboBox::setText(const QString& text)

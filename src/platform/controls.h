@@ -5,6 +5,8 @@
 // setter returns, so handlers nest. User actions raise the same events.
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QString>
@@ -41,10 +43,26 @@ constexpr int kUnreportedFailureExit = 4;
 //    stays where it is if its own item has that text, else it goes to the
 //    first such item; otherwise it is -1. Following raises nothing.
 //  - clearItems(), addItem(), addItems() and clearSelection() raise nothing.
-class ComboBox : public QComboBox {
+// Qt's combo box is inherited privately, so that nothing outside can change
+// its items, position or text around these rules; it is one widget on
+// screen, and to screen readers, as any combo box.
+class ComboBox : private QComboBox {
     Q_OBJECT
 public:
     explicit ComboBox(QWidget* parent = nullptr);
+
+    // The box as a widget, for placing, focus and tab order.
+    [[nodiscard]] QWidget& widget() { return *this; }
+    [[nodiscard]] const QWidget& widget() const { return *this; }
+    using QObject::objectName;
+    using QObject::setObjectName;
+    using QWidget::setAccessibleName;
+    // Makes label the box's caption: its mnemonic moves to the box and a
+    // screen reader reads the box as labelled by it.
+    void setLabel(QLabel& label) { label.setBuddy(this); }
+    // The field the user types in, and the drop-down list of items.
+    [[nodiscard]] QLineEdit* lineEdit() const { return QComboBox::lineEdit(); }
+    [[nodiscard]] QAbstractItemView* dropDown() const { return QComboBox::view(); }
 
     void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
     void setClickHandler(Handler handler) { onClick_ = std::move(handler); }

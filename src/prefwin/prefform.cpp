@@ -69,7 +69,7 @@ void PrefForm::layout()
     for (auto& button : PrefButton) {
         button.setObjectName(QStringLiteral("PrefButton"));
     }
-    place(TypeCombo, twipsRect(120, 120, 5055, 315));
+    place(TypeCombo.widget(), twipsRect(120, 120, 5055, 315));
     place(DescLabel, twipsRect(120, 480, 5055, 495));
     place(PrefDrive, twipsRect(2520, 7920, 2175, 315));
     place(PrefDir, twipsRect(120, 1080, 2535, 1155));
@@ -94,7 +94,7 @@ void PrefForm::layout()
     // The drive list lies below the window's edge: the keyboard never stops there.
     PrefDrive.setFocusPolicy(Qt::NoFocus);
 
-    setTabOrder(&TypeCombo, &PrefDrive);
+    setTabOrder(&TypeCombo.widget(), &PrefDrive);
     setTabOrder(&PrefDrive, &PrefDir);
     setTabOrder(&PrefDir, &PrefFile);
     setTabOrder(&PrefFile, &PrefButton[0]);

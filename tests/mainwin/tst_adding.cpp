@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QSettings>
 #include <QStringListModel>
 #include <QTest>
@@ -20,7 +21,7 @@ class TestAdding : public QObject {
     static QString lists(test::Harness& h)
     {
         const platform::ComboBox& c = h.main().TypeCombo;
-        return u"%1@%2 %3"_s.arg(static_cast<QStringListModel*>(c.model())->stringList().join(u','))
+        return u"%1@%2 %3"_s.arg(static_cast<QStringListModel*>(c.dropDown()->model())->stringList().join(u','))
             .arg(c.listIndex())
             .arg(h.g.NumberOfTypes);
     }

@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -16,7 +17,7 @@ class TestChoosing : public QObject {
     // The names a type list or file list shows.
     static QString items(const platform::ComboBox& w)
     {
-        return static_cast<QStringListModel*>(w.model())->stringList().join(u',');
+        return static_cast<QStringListModel*>(w.dropDown()->model())->stringList().join(u',');
     }
     static QString items(const platform::FileListBox& w)
     {

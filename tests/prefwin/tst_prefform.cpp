@@ -131,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&h.p));
         QTest::mouseMove(&h.p.PrefButton[3]);
         QTRY_COMPARE(h.p.InstrLabel.text(), hints[3]);
-        QTest::mouseMove(&h.p.TypeCombo);
+        QTest::mouseMove(&h.p.TypeCombo.widget());
         QTest::qWait(20);
         QCOMPARE(h.p.InstrLabel.text(), hints[3]);
         QTest::mouseMove(&h.p, QPoint(3, h.p.height() - 3)); // the background

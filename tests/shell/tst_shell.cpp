@@ -58,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(main.windowTitle(), QStringLiteral("Orvane 1.02"));
         QCOMPARE(h.g.PlatformString, QStringLiteral("For %1-Bit Linux").arg(QSysInfo::WordSize));
         const QList<QObject*> items = {&main,
-                                       &main.TypeCombo,
+                                       &main.TypeCombo.widget(),
                                        &main.FileList,
                                        main.MnuAddType,
                                        main.MnuExit,
@@ -69,7 +69,7 @@ private Q_SLOTS:
                                        main.MnuEdit,
                                        main.MnuHelp,
                                        &h.pref(),
-                                       &h.pref().TypeCombo,
+                                       &h.pref().TypeCombo.widget(),
                                        &h.pref().PrefDir,
                                        &h.pref().PrefFile,
                                        &h.pref().PrefButton[5],
