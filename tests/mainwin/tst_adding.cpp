@@ -21,7 +21,8 @@ class TestAdding : public QObject {
     static QString lists(test::Harness& h)
     {
         const platform::ComboBox& c = h.main().TypeCombo;
-        return u"%1@%2 %3"_s.arg(static_cast<QStringListModel*>(c.dropDown()->model())->stringList().join(u','))
+        return u"%1@%2 %3"_s
+            .arg(static_cast<QStringListModel*>(c.dropDown()->model())->stringList().join(u','))
             .arg(c.listIndex())
             .arg(h.g.NumberOfTypes);
     }
