@@ -32,6 +32,9 @@ int main(int argc, char* argv[])
     QApplication::instance()->installEventFilter(&helpKey);
 
     orvane::MainForm form(globals);
+    // Boxes and dialogs carry the program's icon and belong to its windows.
+    QApplication::setWindowIcon(form.windowIcon());
+    dialogs.setMainWindow(&form);
     form.Form_Load();
     form.show();
 

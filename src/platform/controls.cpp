@@ -5,12 +5,15 @@
 #include <QDirIterator>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QStringListModel>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cerrno>
@@ -252,6 +255,32 @@ void LazyContents::makeIfStale()
 
 // ------------------------------------------------------------- FileListBox
 
+namespace {
+
+// Draws the current item's focus as a solid frame in the highlight colour,
+// plainly visible where the style's own dotted frame is faint.
+class FocusedItemDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (option.state.testFlag(QStyle::State_HasFocus)) {
+            painter->save();
+            const bool selected = option.state.testFlag(QStyle::State_Selected);
+            painter->setPen(
+                QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Highlight), 1,
+                     Qt::SolidLine));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+};
+
+} // namespace
+
 FileListBox::FileListBox(QWidget* parent)
     : QListView(parent), model_(new QStringListModel(this)), folder_(QDir::currentPath()),
       pattern_(kEmptyListPattern)
@@ -260,8 +289,27 @@ FileListBox::FileListBox(QWidget* parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QListView::doubleClicked, this,
+    // A double-click, Enter, keypad Enter and whatever else the style calls
+    // activating an item all open the file: the keyboard alone can open one.
+    connect(this, &QListView::activated, this,
             [this](const QModelIndex&) { raiseEvent(this, "DblClick", onDblClick_); });
+    setItemDelegate(new FocusedItemDelegate(this));
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event)
+{
+    // Tabbing in makes the first file current without choosing it; the first
+    // move down then chooses that file rather than skipping to the second.
+    const QModelIndex current = currentIndex();
+    const bool moves = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
+                       event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+    if (moves && event->modifiers() == Qt::NoModifier && current.isValid() &&
+        !selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void FileListBox::setPattern(const QString& pattern)

@@ -1,5 +1,7 @@
 #include "platform/forms.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -29,7 +31,25 @@ private:
     QEventLoop& loop_;
 };
 
+constexpr char kAnnouncedAsDialog[] = "orvaneAnnouncedAsDialog";
+
+QAccessibleInterface* dialogRole(const QString&, QObject* object)
+{
+    if (object == nullptr || !object->isWidgetType() || !object->property(kAnnouncedAsDialog).toBool()) {
+        return nullptr;
+    }
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
+
 } // namespace
+
+void announceAsDialog(QWidget& form)
+{
+    form.setProperty(kAnnouncedAsDialog, true);
+    // Removing first keeps a single registration however many windows ask.
+    QAccessible::removeFactory(dialogRole);
+    QAccessible::installFactory(dialogRole);
+}
 
 void showWholeLines(QWidget& label)
 {

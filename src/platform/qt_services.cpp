@@ -28,33 +28,6 @@ QString displayText(QString text)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-// "*.txt" becomes "*.[tT][xX][tT]" so that Qt's dialog ignores case the way
-// the program's own lists do.
-QString caseless(const QString& mask)
-{
-    if (mask == QStringLiteral("*.*")) {
-        return QStringLiteral("*");
-    }
-    QString out;
-    for (const QChar c : mask) {
-        const QChar lower = c.toLower();
-        const QChar upper = c.toUpper();
-        if (lower != upper) {
-            out += u'[';
-            out += lower;
-            out += upper;
-            out += u']';
-        } else if (c == u'[' || c == u']') {
-            out += u'[';
-            out += c;
-            out += u']';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Shows folders and the files that can be run, for picking a program.
 class ProgramsOnly final : public QSortFilterProxyModel {
 public:
@@ -82,19 +55,39 @@ QStringList qtNameFilters(const QString& filter)
         QStringList masks;
         const auto split = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
         for (const auto& mask : split) {
-            masks.append(caseless(mask.trimmed()));
+            masks.append(mask.trimmed());
         }
-        const QString description = parts.at(i).isEmpty() ? parts.at(i + 1) : parts.at(i);
-        out.append(QStringLiteral("%1 (%2)").arg(description, masks.join(u' ')));
+        const QString patterns = masks.join(u' ');
+        const QString description = parts.at(i).isEmpty() ? patterns : parts.at(i);
+        // The dialog reads the masks from a trailing "(...)"; a description
+        // that already ends with its masks, or is nothing but them, is shown
+        // just as it stands.
+        const bool showsMasks =
+            description == patterns || description.endsWith(QStringLiteral("(%1)").arg(patterns));
+        out.append(showsMasks ? description : QStringLiteral("%1 (%2)").arg(description, patterns));
     }
     return out;
 }
 
 // ----------------------------------------------------------------- Dialogs
 
+QWidget* QtDialogs::owner() const
+{
+    // A box belongs to the window shown modally at the time (Preferences, or
+    // another box), otherwise to the main window. Right after a box closes no
+    // window is active yet, so the active window cannot tell.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (mainWindow_ != nullptr) {
+        return mainWindow_;
+    }
+    return QApplication::activeWindow();
+}
+
 Answer QtDialogs::message(const MessageRequest& request)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(owner());
     box.setWindowTitle(request.title);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(request.text));
@@ -114,7 +107,7 @@ Answer QtDialogs::message(const MessageRequest& request)
 
 QString QtDialogs::input(const InputRequest& request)
 {
-    QInputDialog box(QApplication::activeWindow());
+    QInputDialog box(owner());
     box.setWindowTitle(request.title);
     box.setLabelText(displayText(request.prompt));
     box.setTextValue(request.defaultText);
@@ -124,11 +117,21 @@ QString QtDialogs::input(const InputRequest& request)
 
 std::optional<QString> QtDialogs::openFile(const FileOpenRequest& request)
 {
-    QFileDialog dialog(QApplication::activeWindow());
+    QFileDialog dialog(owner());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    // "*.*" stands for every name, as in the program's own lists, not only
+    // for names with a dot. Qt's dialog ignores case in its masks already.
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    const auto everyNameFor = [files](const QString& shown) {
+        if (files != nullptr && shown == QStringLiteral("*.*")) {
+            files->setNameFilters({QStringLiteral("*")});
+        }
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, everyNameFor);
     dialog.setNameFilters(qtNameFilters(request.filter));
+    everyNameFor(dialog.selectedNameFilter());
     if (request.filter == kProgramsFilter) {
         dialog.setProxyModel(new ProgramsOnly(&dialog));
     }

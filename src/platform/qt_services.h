@@ -2,7 +2,9 @@
 
 // The real services: Qt's dialogs, QSettings, the screen and the event loop.
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 
@@ -12,15 +14,23 @@ class QSettings;
 
 namespace orvane::platform {
 
-// Qt's name filters from "description|pattern|...": masks ignore case and
-// "*.*" stands for every name, as in the program's own file lists.
+// Qt's name filters from "description|pattern|...", each shown as its
+// description alone where that already names the masks.
 QStringList qtNameFilters(const QString& filter);
 
 class QtDialogs final : public Dialogs {
 public:
+    // The window that boxes belong to when no other window is shown modally.
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
+
     Answer message(const MessageRequest& request) override;
     QString input(const InputRequest& request) override;
     std::optional<QString> openFile(const FileOpenRequest& request) override;
+
+private:
+    [[nodiscard]] QWidget* owner() const;
+
+    QPointer<QWidget> mainWindow_;
 };
 
 // The settings store in QSettings' native format: on Linux the file

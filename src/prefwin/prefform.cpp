@@ -41,6 +41,7 @@ PrefForm::PrefForm(Globals& g, QWidget* owner, const MainChoice& mainChoice)
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       g_(g), mainChoice_(mainChoice)
 {
+    platform::announceAsDialog(*this);
     layout();
     connectHandlers();
     g_.views.pref = this;

@@ -84,7 +84,7 @@ expect() { local line; for line in "$@"; do
 
 step "the main window's type list and file list carry their labels"
 wait_for 20 "the main window on the accessibility bus" window_shows main.txt "$MAIN_TITLE" "combo box|"
-expect "combo box|Type to open:" "labelled by|Type to open:" "list|List of this type:"
+expect "frame|$MAIN_TITLE" "combo box|Type to open:" "labelled by|Type to open:" "list|List of this type:"
 
 step "choose a type: the type list stays labelled, its description reaches the reader"
 choose_main_type 0 1
@@ -96,7 +96,7 @@ grep -q "|Letters to friends$" "$TREE" ||
 step "the preferences window's buttons carry their captions"
 open_preferences
 wait_for 20 "the preferences window on the accessibility bus" window_shows preferences.txt Preferences "push button|"
-expect "push button|Opens with..." "push button|Done" "push button|Change Name" "push button|Change Path" \
+expect "dialog|Preferences" "push button|Opens with..." "push button|Done" "push button|Change Name" "push button|Change Path" \
     "push button|Change Description" "push button|Remove Type"
 pref_button Done
 wait_for 10 "the preferences window to close" window_hidden "$PREF"

@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +14,7 @@
 
 using namespace orvane;
 using orvane::test::Harness;
+using namespace Qt::StringLiterals;
 
 class TestRealDialogs : public QObject {
     Q_OBJECT
@@ -19,15 +22,12 @@ class TestRealDialogs : public QObject {
 private Q_SLOTS:
     void aWholeAdditionThroughTheRealDialogs()
     {
-        QCOMPARE(platform::qtNameFilters(QStringLiteral("*.*|*.*")),
-                 QStringList({QStringLiteral("*.* (*)")}));
-        QCOMPARE(platform::qtNameFilters(QStringLiteral("Text (*.txt)|*.txt")),
-                 QStringList({QStringLiteral("Text (*.txt) (*.[tT][xX][tT])")}));
         Harness h;
         platform::QtDialogs real;
         platform::Services services{real, h.settings, h.starter, h.associations, h.desktop};
         Globals g(services);
         MainForm main(g);
+        real.setMainWindow(&main);
         main.Form_Load();
         main.show();
         const QString sample = h.file(h.folder(QStringLiteral("My Docs")), QStringLiteral("Report.Tar.GZ"));
@@ -36,6 +36,9 @@ private Q_SLOTS:
         QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
 
         // What the user does in each box as it comes up, and what each showed.
+        // Each box or dialog belongs to the main window, also those that come
+        // up right after another one closed.
+        QStringList owners;
         const auto typePath = [](QWidget* w, const QString& path) {
             auto* name = qobject_cast<QFileDialog*>(w)->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             name->setText(path);
@@ -77,6 +80,8 @@ private Q_SLOTS:
             QWidget* modal = QApplication::activeModalWidget();
             if (modal != nullptr && modal != last && !steps.isEmpty()) {
                 last = modal;
+                owners.append(modal->parentWidget() == &main ? QStringLiteral("main")
+                                                             : QStringLiteral("other"));
                 seen.append(steps.takeFirst()(modal));
             }
         });
@@ -84,7 +89,7 @@ private Q_SLOTS:
         main.MnuAddType_Click();
 
         QCOMPARE(seen, QStringList(
-                           {QStringLiteral("*.* (*)"),
+                           {QStringLiteral("*.*"),
                             QStringLiteral("Enter the name you would like to call this type of file."),
                             QStringLiteral("description"),
                             QStringLiteral("No application is setup to handle this type of file.  Would you "
@@ -97,6 +102,69 @@ private Q_SLOTS:
             QStringList({QStringLiteral("  Archives "), QStringLiteral("tar.gz"),
                          h.dir.path() + QStringLiteral("/My Docs/"), QStringLiteral("Packed"), program}));
         QCOMPARE(main.TypeCombo.item(0), QStringLiteral("  Archives "));
+        QCOMPARE(owners, QStringList(5, QStringLiteral("main")));
+    }
+
+    void fileTypeBoxesShowTheirOwnTextsAndIgnoreCase_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("every file") << u"*.*|*.*"_s << u"*.*"_s
+                                    << QStringList{u"Makefile"_s, u"NOTES.TXT"_s, u"a.png"_s, u"b.txt"_s,
+                                                   u"run"_s};
+        QTest::newRow("text") << u"Text (*.txt)|*.txt"_s << u"Text (*.txt)"_s
+                              << QStringList{u"NOTES.TXT"_s, u"b.txt"_s};
+        QTest::newRow("programs") << platform::kProgramsFilter << u"Programs (*)"_s << QStringList{u"run"_s};
+        QTest::newRow("description without masks")
+            << u"Pictures|*.png;*.gif"_s << u"Pictures (*.png *.gif)"_s << QStringList{u"a.png"_s};
+    }
+
+    void fileTypeBoxesShowTheirOwnTextsAndIgnoreCase()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, listed);
+        Harness h;
+        const QString folder = h.folder(u"mixed"_s);
+        for (const QString& name : {u"Makefile"_s, u"NOTES.TXT"_s, u"a.png"_s, u"b.txt"_s}) {
+            h.file(folder, name);
+        }
+        QFile::setPermissions(h.file(folder, u"run"_s, "#!/bin/sh\n"), QFile::ReadOwner | QFile::ExeOwner);
+        QWidget owner;
+        owner.show();
+        platform::QtDialogs real;
+        real.setMainWindow(&owner);
+
+        QString box;
+        QStringList names;
+        bool ownedByWindow = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            auto* view = dialog->findChild<QListView*>(u"listView"_s);
+            QStringList now;
+            for (int row = 0; view != nullptr && row < view->model()->rowCount(view->rootIndex()); ++row) {
+                now << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            }
+            now.sort();
+            if (now.isEmpty() || now == names) { // read until the folder has loaded and stays
+                names = now;
+                return;
+            }
+            names = now;
+            box = dialog->findChild<QComboBox*>(u"fileTypeCombo"_s)->currentText();
+            ownedByWindow = dialog->parentWidget() == &owner;
+            QTimer::singleShot(300, dialog, &QDialog::reject);
+        });
+        user.start(50);
+        QCOMPARE(real.openFile({folder, QString(), filter}), std::optional<QString>());
+        QCOMPARE(box, shown);
+        QCOMPARE(names, listed);
+        QVERIFY(ownedByWindow);
     }
 };
 
