@@ -6,7 +6,7 @@ BUILD_DIR := build
 PREFIX ?= /usr/local
 
 # Debian 12 packages the build, the tests and the program need.
-PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin \
+PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
             shared-mime-info fonts-dejavu-core \
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
             at-spi2-core dbus-daemon

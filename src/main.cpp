@@ -18,7 +18,6 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setDesktopFileName(QStringLiteral("orvane"));
     orvane::platform::useLazyStandardIcons();
-    orvane::platform::useDialogFont();
 
     orvane::platform::QtDialogs dialogs;
     orvane::platform::QtSettingsStore settings;

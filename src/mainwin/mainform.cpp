@@ -23,7 +23,6 @@ namespace {
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-using platform::twipsRect;
 
 constexpr int kHelpFileMenu = 2;
 constexpr int kHelpAbout = 3;
@@ -46,6 +45,7 @@ MainForm::MainForm(Globals& g)
 {
     layout();
     buildMenu();
+    placeControls();
     g_.views.main = this;
     TypeCombo.setClickHandler([this] { TypeCombo_Click(); });
     TypeCombo.setChangeHandler([this] { TypeCombo_Change(); });
@@ -70,25 +70,24 @@ void MainForm::layout()
     setWindowIcon(icon);
     setCentralWidget(&client_);
 
-    const auto place = [this](QWidget& control, QRect where) {
+    const auto place = [this](QWidget& control, const QRect& twips, bool wholeLines = false) {
         control.setParent(&client_);
-        control.setGeometry(where);
+        layout_.add(control, twips, wholeLines);
     };
     TypeCombo.setObjectName(QStringLiteral("TypeCombo"));
     FileList.setObjectName(QStringLiteral("FileList"));
     DescLabel.setObjectName(QStringLiteral("DescLabel"));
     Label2.setObjectName(QStringLiteral("Label2"));
     Label1.setObjectName(QStringLiteral("Label1"));
-    place(TypeCombo.widget(), twipsRect(1200, 240, 3135, 315));
-    place(FileList, twipsRect(120, 960, 4455, 2040));
-    place(DescLabel, twipsRect(120, 3360, 4455, 615));
-    place(Label2, twipsRect(240, 720, 1575, 255));
-    place(Label1, twipsRect(120, 240, 1095, 255));
+    place(TypeCombo.widget(), {1200, 240, 3135, 315});
+    place(FileList, {120, 960, 4455, 2040});
+    place(DescLabel, {120, 3360, 4455, 615}, true);
+    place(Label2, {240, 720, 1575, 255});
+    place(Label1, {120, 240, 1095, 255});
     Label1.setText(QStringLiteral("Type to open:"));
     Label2.setText(QStringLiteral("List of this type:"));
     DescLabel.setWordWrap(true);
     DescLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    platform::showWholeLines(DescLabel);
     TypeCombo.setLabel(Label1);
     Label2.setBuddy(&FileList);
     TypeCombo.setAccessibleName(Label1.text());
@@ -114,9 +113,21 @@ void MainForm::buildMenu()
     connect(MnuPreferences, &QAction::triggered, this, &MainForm::MnuPreferences_Click);
     connect(MnuContents, &QAction::triggered, this, &MainForm::MnuContents_Click);
     connect(MnuAbout, &QAction::triggered, this, &MainForm::MnuAbout_Click);
+}
 
-    const QRect client = twipsRect(0, 0, 4710, 3945);
-    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+void MainForm::placeControls()
+{
+    const platform::TwipsScale scale = layout_.apply(font());
+    resize(scale.pixels(4710), scale.pixels(3945) + menuBar()->sizeHint().height());
+}
+
+void MainForm::changeEvent(QEvent* event)
+{
+    // A font set after start (by the desktop's theme) lays the window out anew.
+    if (event->type() == QEvent::FontChange) {
+        placeControls();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 PrefForm& MainForm::prefForm()

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/controls.h"
+#include "platform/forms.h"
 #include "prefwin/prefform.h"
 #include "shell/globals.h"
 
@@ -59,6 +60,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // The catalogue's refill.
@@ -72,10 +74,13 @@ private:
 
     void layout();
     void buildMenu();
+    // Places the controls for the window's font and sizes the window.
+    void placeControls();
     void noApplication();
 
     Globals& g_;
     std::unique_ptr<PrefForm> pref_;
+    platform::TwipsLayout layout_;
 };
 
 } // namespace orvane

@@ -18,7 +18,6 @@ namespace {
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-using platform::twipsRect;
 
 constexpr int kHelp = 9;
 constexpr int kEditingButtons[] = {0, 2, 3, 4, 5};
@@ -55,11 +54,9 @@ PrefForm::~PrefForm()
 void PrefForm::layout()
 {
     setWindowTitle(QStringLiteral("Preferences"));
-    setFixedSize(platform::pixels(5310), platform::pixels(3900));
-
-    const auto place = [this](QWidget& control, QRect where) {
+    const auto place = [this](QWidget& control, const QRect& twips, bool wholeLines = false) {
         control.setParent(this);
-        control.setGeometry(where);
+        layout_.add(control, twips, wholeLines);
     };
     TypeCombo.setObjectName(QStringLiteral("TypeCombo"));
     DescLabel.setObjectName(QStringLiteral("DescLabel"));
@@ -70,22 +67,21 @@ void PrefForm::layout()
     for (auto& button : PrefButton) {
         button.setObjectName(QStringLiteral("PrefButton"));
     }
-    place(TypeCombo.widget(), twipsRect(120, 120, 5055, 315));
-    place(DescLabel, twipsRect(120, 480, 5055, 495));
-    place(PrefDrive, twipsRect(2520, 7920, 2175, 315));
-    place(PrefDir, twipsRect(120, 1080, 2535, 1155));
-    place(PrefFile, twipsRect(120, 2520, 2535, 675));
-    place(InstrLabel, twipsRect(120, 3480, 5055, 255));
+    place(TypeCombo.widget(), {120, 120, 5055, 315});
+    place(DescLabel, {120, 480, 5055, 495}, true);
+    place(PrefDrive, {2520, 7920, 2175, 315});
+    place(PrefDir, {120, 1080, 2535, 1155});
+    place(PrefFile, {120, 2520, 2535, 675});
+    place(InstrLabel, {120, 3480, 5055, 255});
     for (std::size_t i = 0; i < PrefButton.size(); ++i) {
         auto& button = PrefButton.at(i);
-        place(button, twipsRect(2880, kButtons[i].top, 2295, 255));
+        place(button, {2880, kButtons[i].top, 2295, 255});
         button.setText(QString::fromLatin1(kButtons[i].caption));
         button.setAutoDefault(false);
         button.setDefault(false);
     }
     DescLabel.setWordWrap(true);
     DescLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    platform::showWholeLines(DescLabel);
     InstrLabel.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     TypeCombo.setAccessibleName(QStringLiteral("Type"));
@@ -102,6 +98,22 @@ void PrefForm::layout()
     for (std::size_t i = 1; i < PrefButton.size(); ++i) {
         setTabOrder(&PrefButton.at(i - 1), &PrefButton.at(i));
     }
+    placeControls();
+}
+
+void PrefForm::placeControls()
+{
+    const platform::TwipsScale scale = layout_.apply(font());
+    setFixedSize(scale.pixels(5310), scale.pixels(3900));
+}
+
+void PrefForm::changeEvent(QEvent* event)
+{
+    // A font set after start (by the desktop's theme) lays the window out anew.
+    if (event->type() == QEvent::FontChange) {
+        placeControls();
+    }
+    QWidget::changeEvent(event);
 }
 
 // The icon is given when the window is first shown, before it appears: the

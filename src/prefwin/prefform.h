@@ -7,6 +7,7 @@
 #include <array>
 
 #include "platform/controls.h"
+#include "platform/forms.h"
 #include "shell/globals.h"
 
 namespace orvane {
@@ -78,6 +79,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // The catalogue's refill.
@@ -88,6 +90,8 @@ private:
     void chooseNoType() override;
 
     void layout();
+    // Places the controls for the window's font and sizes the window.
+    void placeControls();
     void connectHandlers();
     void loadView(int position);
     void missingFolderPrompt();
@@ -103,6 +107,7 @@ private:
     Globals& g_;
     const MainChoice& mainChoice_;
     bool iconGiven_ = false;
+    platform::TwipsLayout layout_;
 };
 
 } // namespace orvane

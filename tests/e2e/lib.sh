@@ -164,6 +164,27 @@ private_environment()
 
     export ORVANE_ARGSTUB_OUT="$E2E_TMP/started-with"
     SETTINGS_FILE="$XDG_CONFIG_HOME/Orvane/Orvane.conf"
+    use_font 7.5
+}
+
+# use_font POINTS: the desktop's font, set by a platform theme as a desktop
+# sets it (after start, once the event loop runs). The pixel positions of
+# these tests are those of the 7.5 pt dialog font.
+use_font()
+{
+    command -v qt6ct >/dev/null 2>&1 || skip "qt6ct is not installed (package qt6ct): no theme sets the font"
+    mkdir -p "$XDG_CONFIG_HOME/qt6ct"
+    cat >"$XDG_CONFIG_HOME/qt6ct/qt6ct.conf" <<EOF
+[Appearance]
+style=Fusion
+custom_palette=false
+standard_dialogs=default
+
+[Fonts]
+general="Sans Serif,$1,-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
+fixed="Monospace,$1,-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
+EOF
+    export QT_QPA_PLATFORMTHEME=qt6ct
 }
 
 display_answers()
