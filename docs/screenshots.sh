@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Retakes the README's screenshots, docs/screenshots/main.png and
-# docs/screenshots/preferences.png, from the built program on a private X
+# docs/screenshots/preferences.png, and the same windows in a 14 pt font
+# (main-14pt.png, preferences-14pt.png), from the built program on a private X
 # server (Xvfb), with a sample home folder of three types. Builds nothing.
 #
 # usage: docs/screenshots.sh [ORVANE]      (default: build/orvane)
@@ -79,6 +80,29 @@ ink="$(convert "$shots/preferences.png" -crop 337x17+8+232 -colorspace Gray -thr
 
 step "leave"
 pref_button Done
+wait_for 10 "the preferences window to close" window_hidden "$PREF"
+menu f x
+expect_exit 0
+
+# The same two windows in a 14 pt desktop font, reached with the keyboard:
+# the pixel positions of the small font do not hold there.
+step "start again with a 14 pt font and choose Photos with the keyboard"
+use_font 14
+start_orvane
+wait_window "$MAIN_TITLE" 200 200
+MAIN="$WID"
+focus "$MAIN"
+keys Tab Down Down Tab
+shoot "$MAIN" main-14pt
+
+step "open Edit > Preferences with the keyboard and choose Photos"
+menu d p
+wait_window Preferences 300 200
+PREF="$WID"
+focus "$PREF"
+keys Down Down Tab
+shoot "$PREF" preferences-14pt
+keys Tab Tab Tab space # the files, Opens with..., Done
 wait_for 10 "the preferences window to close" window_hidden "$PREF"
 menu f x
 expect_exit 0
