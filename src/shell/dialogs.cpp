@@ -27,7 +27,17 @@ void ShowOpen(Globals& g)
 
 void ShowHelpTopic(Globals& g, int topic)
 {
-    skipping([&] { g.services.starter.start(platform::helpViewer(), {platform::helpPage(topic)}); });
+    const QString page = platform::helpPage(topic);
+    try {
+        g.services.starter.start(platform::helpViewer(), {page});
+    } catch (const platform::Failure&) {
+        // Without a viewer the user can still open the page by hand.
+        const QString crlf = QStringLiteral("\r\n");
+        MsgBox(g,
+               QStringLiteral("Help could not be shown: no help viewer could be started.") + crlf + crlf +
+                   QStringLiteral("The help page is") + crlf + page,
+               platform::Buttons::Ok, platform::Icon::None, 0);
+    }
 }
 
 } // namespace orvane

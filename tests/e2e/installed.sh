@@ -14,13 +14,19 @@ step "install into a temporary prefix"
 prefix="$E2E_TMP/prefix"
 cmake --install "$(dirname "$ORVANE")" --prefix "$prefix" >"$E2E_OUT/install.log" 2>&1 ||
     fail "cmake --install failed (see $E2E_OUT/install.log)"
-for file in bin/orvane share/applications/orvane.desktop share/icons/hicolor/scalable/apps/orvane.svg \
+entry="$prefix/share/applications/com.velcora.orvane.desktop"
+for file in bin/orvane share/applications/com.velcora.orvane.desktop share/icons/hicolor/scalable/apps/orvane.svg \
     share/icons/hicolor/16x16/apps/orvane.png share/icons/hicolor/256x256/apps/orvane.png \
-    share/orvane/help/index.html share/orvane/help/topic-9.html; do
+    share/orvane/help/index.html share/orvane/help/topic-9.html share/man/man1/orvane.1 \
+    share/metainfo/com.velcora.orvane.metainfo.xml; do
     [ -f "$prefix/$file" ] || fail "the install has no $file"
 done
-desktop-file-validate "$prefix/share/applications/orvane.desktop" >"$E2E_OUT/validate.log" 2>&1 ||
+desktop-file-validate "$entry" >"$E2E_OUT/validate.log" 2>&1 ||
     fail "the desktop entry is not valid: $(cat "$E2E_OUT/validate.log")"
+if command -v appstreamcli >/dev/null 2>&1; then
+    appstreamcli validate --no-net "$prefix/share/metainfo/com.velcora.orvane.metainfo.xml" \
+        >"$E2E_OUT/metainfo.log" 2>&1 || fail "the metainfo is not valid: $(cat "$E2E_OUT/metainfo.log")"
+fi
 
 # The desktop's viewer, stood in for by the stub, which records the page.
 mkdir -p "$E2E_TMP/bin"
@@ -33,6 +39,10 @@ start_orvane
 wait_main_window
 xprop -id "$MAIN" _NET_WM_ICON >"$E2E_OUT/icon.txt" 2>&1
 grep -q "Icon (" "$E2E_OUT/icon.txt" || fail "the main window carries no icon"
+# The launcher entry finds its window by the window's class.
+class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
+xprop -id "$MAIN" WM_CLASS | grep -q "\"$class\"$" ||
+    fail "the window's class ($(xprop -id "$MAIN" WM_CLASS)) is not the entry's StartupWMClass $class"
 
 step "Help > Help Contents opens the installed contents page"
 menu h Return  # Help Contents, the first item, has no access key

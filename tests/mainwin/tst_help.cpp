@@ -23,12 +23,20 @@ private Q_SLOTS:
         h.start();
         h.main().MnuContents_Click();
         h.starter.failing.append(QStringLiteral("xdg-open"));
-        h.main().MnuContents_Click(); // a viewer that cannot start shows nothing
+        h.dialogs.answer(platform::Answer::Ok);
+        h.main().MnuContents_Click(); // no viewer: a box names the page instead
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(h.starter.started[0].program, QStringLiteral("xdg-open"));
         QCOMPARE(h.starter.started[0].arguments, QStringList({platform::helpPage(0)}));
         QVERIFY(platform::helpPage(0).endsWith(QStringLiteral("/help/index.html")));
-        QCOMPARE(h.dialogs.shown.size(), 0);
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        const platform::MessageRequest& box = h.dialogs.shown[0].message;
+        QCOMPARE(box.text, QStringLiteral("Help could not be shown: no help viewer could be started.\r\n\r\n"
+                                          "The help page is\r\n") +
+                               platform::helpPage(0));
+        QCOMPARE(box.title, QStringLiteral("Orvane"));
+        QCOMPARE(box.helpNumber, 0);
+        QCOMPARE(box.buttons, platform::Buttons::Ok);
         for (const int topic : {0, 2, 3, 6, 7, 8, 9}) {
             QVERIFY2(QFileInfo::exists(platform::helpPage(topic)), qPrintable(platform::helpPage(topic)));
         }
