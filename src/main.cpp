@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QApplication::setDesktopFileName(QStringLiteral("orvane"));
+    QApplication::setDesktopFileName(QStringLiteral("com.velcora.orvane"));
     orvane::platform::useLazyStandardIcons();
     orvane::platform::useDialogFont();
 
