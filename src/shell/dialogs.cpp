@@ -27,16 +27,16 @@ void ShowOpen(Globals& g)
 
 void ShowHelpTopic(Globals& g, int topic)
 {
+    const QString viewer = platform::helpViewer();
     const QString page = platform::helpPage(topic);
     try {
-        g.services.starter.start(platform::helpViewer(), {page});
+        g.services.starter.start(viewer, {page});
     } catch (const platform::Failure&) {
-        // Without a viewer the user can still open the page by hand.
-        const QString crlf = QStringLiteral("\r\n");
-        MsgBox(g,
-               QStringLiteral("Help could not be shown: no help viewer could be started.") + crlf + crlf +
-                   QStringLiteral("The help page is") + crlf + page,
-               platform::Buttons::Ok, platform::Icon::None, 0);
+        // Without the desktop's viewer the pages can still be read in any
+        // browser: say where they are rather than doing nothing.
+        g.MessageString = QStringLiteral("The help viewer %1 could not be started.").arg(viewer) +
+                          QStringLiteral("\r\n") + QStringLiteral("The help page is ") + page;
+        MsgBox(g, g.MessageString, platform::Buttons::Ok, platform::Icon::None, 0);
     }
 }
 
