@@ -288,13 +288,9 @@ Row memoryRow(const Workspace& ws, const XServer& x)
     progress(QStringLiteral("measuring: memory"));
     std::vector<double> empty;
     std::vector<double> full;
-    for (int r = 0; r < kMemoryRuns; ++r) {
-        if (r % 2 == 0) {
-            empty.push_back(residentSize(ws, x, false));
-            full.push_back(residentSize(ws, x, true));
-        } else {
-            full.push_back(residentSize(ws, x, true));
-            empty.push_back(residentSize(ws, x, false));
+    for (int r = 0; r < kMemoryRuns; ++r) { // in turns, as every other figure
+        for (const bool withTypes : {r % 2 == 0, r % 2 != 0}) {
+            (withTypes ? full : empty).push_back(residentSize(ws, x, withTypes));
         }
     }
     return makeRow(

@@ -217,11 +217,10 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
             for (int n = 0; n < kTypeCount; ++n) {
                 const QString suffix = QString::number(n);
                 const TypeRecord& record = records[static_cast<std::size_t>(n)];
-                settings.setValue(kTypesGroup + kFieldKeys[0] + suffix, record.Name);
-                settings.setValue(kTypesGroup + kFieldKeys[1] + suffix, record.Ext);
-                settings.setValue(kTypesGroup + kFieldKeys[2] + suffix, record.Path);
-                settings.setValue(kTypesGroup + kFieldKeys[3] + suffix, record.Desc);
-                settings.setValue(kTypesGroup + kFieldKeys[4] + suffix, record.App);
+                const QStringList values = fields(record);
+                for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
+                    settings.setValue(kTypesGroup + kFieldKeys[k] + suffix, values[k]);
+                }
             }
             settings.sync();
             elapsed = now() - start;
@@ -348,12 +347,12 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
 
     // The application really ran, with the file as its argument.
     const QString mark = ws.freshPath(QStringLiteral("mark"));
-    ::setenv("ORVANE_BENCH_MARK", QFile::encodeName(mark).constData(), 1);
+    ::setenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(mark).constData(), 1);
     main.FileList_DblClick();
     reapAll();
-    ::unsetenv("ORVANE_BENCH_MARK");
+    ::unsetenv("ORVANE_ARGSTUB_OUT");
     QFile written(mark);
-    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument,
+    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument + '\0',
           QStringLiteral("the opened application did not receive the file"));
     return samples;
 }
