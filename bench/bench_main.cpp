@@ -513,6 +513,11 @@ int main(int argc, char* argv[])
             std::printf("elapsed %.9f\n", elapsed);
             return 0;
         }
+        if (argc >= 3 && std::string(argv[1]) == "--workspace") { // the data kept, for --figure by hand
+            QCoreApplication app(argc, argv);
+            createWorkspace(Workspace{QString::fromLocal8Bit(argv[2])});
+            return 0;
+        }
         QStringList only;
         if (argc >= 3 && std::string(argv[1]) == "--only") {
             only = QString::fromLocal8Bit(argv[2]).split(u',', Qt::SkipEmptyParts);

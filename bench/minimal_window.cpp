@@ -26,15 +26,16 @@ int main(int argc, char* argv[])
 
     QWidget client;
     window.setCentralWidget(&client);
-    QLabel typeLabel(QStringLiteral("Type to open:"), &client);
-    typeLabel.setGeometry(8, 16, 73, 17);
-    QLabel listLabel(QStringLiteral("List of this type:"), &client);
-    listLabel.setGeometry(16, 48, 105, 17);
     QComboBox types(&client);
     types.setEditable(true);
     types.setGeometry(80, 16, 209, 21);
     QListView files(&client);
     files.setGeometry(8, 64, 297, 136);
+    // The labels last, so that they are drawn over the box, as in the main window.
+    QLabel typeLabel(QStringLiteral("Type to open:"), &client);
+    typeLabel.setGeometry(8, 16, 73, 17);
+    QLabel listLabel(QStringLiteral("List of this type:"), &client);
+    listLabel.setGeometry(16, 48, 105, 17);
 
     window.resize(314, 263 + window.menuBar()->sizeHint().height());
     window.show();
