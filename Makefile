@@ -9,7 +9,8 @@ PREFIX ?= /usr/local
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
             shared-mime-info fonts-dejavu-core \
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
-            at-spi2-core dbus-daemon
+            at-spi2-core dbus-daemon \
+            sway wtype grim jq qt6-wayland
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
