@@ -169,8 +169,6 @@ no_pointer() { fail "$1 needs a pointer, and the headless compositor has none; u
 click() { no_pointer "a click at $2,$3"; }
 double_click() { no_pointer "a double-click at $2,$3"; }
 choose_from_list() { no_pointer "choosing from a drop-down list"; }
-choose_pref_type() { no_pointer "choosing a type in Preferences with the mouse"; }
-pref_button() { no_pointer "the button \"$1\""; }
 
 # Where the keyboard is in the main window, for the two helpers below: at
 # start nothing of its own has it, then the type list or the file list.
@@ -222,4 +220,54 @@ open_main_file()
     moves+=(Return)
     keys "${moves[@]}"
     MAIN_FOCUS=files
+}
+
+# In Preferences the keyboard goes, with Tab, from the type list (which has
+# it when the window opens) to the folders, the files and then the buttons in
+# the order of their indexes, which is not the order on the screen. PREF_AT
+# is the place that has it now, the type list being 0.
+PREF_BUTTONS=("Opens with..." "Done" "Change Name" "Change Path" "Change Description" "Remove Type")
+PREF_AT=0
+
+open_preferences()
+{
+    menu d p
+    wait_window Preferences 300 200
+    PREF="$WID"
+    PREF_AT=0
+}
+
+# pref_move PLACE KEYS...: Tab or Shift+Tab from PREF_AT to PLACE, then KEYS.
+pref_move()
+{
+    local place="$1" moves=() i
+    shift
+    for ((i = PREF_AT; i < place; i++)); do moves+=(Tab); done
+    for ((i = PREF_AT; i > place; i--)); do moves+=(shift+Tab); done
+    focus "$PREF"
+    keys "${moves[@]}" "$@"
+    PREF_AT="$place"
+}
+
+# choose_pref_type POSITION COUNT: as choose_main_type, in Preferences.
+choose_pref_type()
+{
+    local position="$1" count="$2" i moves=()
+    for ((i = 0; i < count; i++)); do moves+=(Down); done
+    for ((i = position + 1; i < count; i++)); do moves+=(Up); done
+    pref_move 0 "${moves[@]}"
+}
+
+# pref_button NAME: the button takes the keyboard and Space presses it. Only
+# enabled buttons take it, so a type must have been chosen.
+pref_button()
+{
+    local i
+    for i in "${!PREF_BUTTONS[@]}"; do
+        if [ "${PREF_BUTTONS[$i]}" = "$1" ]; then
+            pref_move $((3 + i)) space
+            return 0
+        fi
+    done
+    fail "Preferences has no button \"$1\""
 }
