@@ -14,7 +14,8 @@ PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev lib
             shared-mime-info fonts-dejavu-core \
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
             at-spi2-core dbus-daemon xdg-utils \
-            clang-tidy clang-format dpkg-dev lintian appstream man-db
+            clang-tidy clang-format dpkg-dev lintian appstream man-db \
+            sway wtype grim jq qt6-wayland
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

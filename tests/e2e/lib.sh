@@ -57,12 +57,12 @@ fail()
         printf '\n[%s] FAILED while: %s\n' "$E2E_NAME" "$STEP"
         printf '[%s]   %s\n' "$E2E_NAME" "$message"
     } >&2
-    if [ -n "$XVFB_PID" ] && [ -n "$E2E_OUT" ]; then
+    if display_running && [ -n "$E2E_OUT" ]; then
         local shot="$E2E_OUT/failure.png"
-        if command -v import >/dev/null 2>&1 && import -window root "$shot" 2>/dev/null; then
+        if screenshot "$shot"; then
             printf '[%s]   screenshot: %s\n' "$E2E_NAME" "$shot" >&2
         else
-            printf '[%s]   (no screenshot: ImageMagick'"'"'s import is missing or failed)\n' "$E2E_NAME" >&2
+            printf '[%s]   (no screenshot: the screenshot tool is missing or failed)\n' "$E2E_NAME" >&2
         fi
         printf '[%s]   visible windows: %s\n' "$E2E_NAME" "$(describe_windows)" >&2
     fi
@@ -97,15 +97,12 @@ wait_for()
 # e2e_begin NAME ORVANE ARGSTUB
 e2e_begin()
 {
-    E2E_NAME="$1"
+    E2E_NAME="${E2E_NAME_PREFIX:-}$1"
     ORVANE="${2:-}"
     ARGSTUB="${3:-}"
     [ -x "$ORVANE" ] || { note "the program to test is not executable: '$ORVANE'"; exit 1; }
     [ -x "$ARGSTUB" ] || { note "the argument stub is not executable: '$ARGSTUB'"; exit 1; }
-    local tool
-    for tool in Xvfb xdotool import; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (packages xvfb, xdotool, imagemagick)"
-    done
+    check_display_tools
 
     E2E_OUT="${ORVANE_E2E_OUTPUT:-$PWD/e2e-output}/$E2E_NAME"
     rm -rf -- "$E2E_OUT"
@@ -119,8 +116,8 @@ e2e_begin()
     start_watchdog "${ORVANE_E2E_LIMIT:-90}"
 
     private_environment
-    start_xvfb
-    note "display $DISPLAY, home $HOME, output $E2E_OUT"
+    start_display
+    note "display ${WAYLAND_DISPLAY:-$DISPLAY}, home $HOME, output $E2E_OUT"
 }
 
 start_watchdog()
@@ -186,6 +183,28 @@ fixed="Monospace,$1,-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
 EOF
     export QT_QPA_PLATFORMTHEME=qt6ct
 }
+
+# The display system's part: X11 (Xvfb) here; tests/e2e/wayland.sh has the
+# same functions for a Wayland compositor.
+check_display_tools()
+{
+    local tool
+    for tool in Xvfb xdotool import; do
+        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (packages xvfb, xdotool, imagemagick)"
+    done
+}
+
+start_display() { start_xvfb; }
+
+stop_display()
+{
+    [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
+    return 0
+}
+
+display_running() { [ -n "$XVFB_PID" ]; }
+
+screenshot() { command -v import >/dev/null 2>&1 && import -window root "$1" 2>/dev/null; }
 
 display_answers()
 {
@@ -253,7 +272,7 @@ e2e_cleanup()
         wait "$ORVANE_PID" 2>/dev/null
     fi
     [ -n "$WM_PID" ] && { kill "$WM_PID" 2>/dev/null; wait "$WM_PID" 2>/dev/null; }
-    [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
+    stop_display
     if [ -n "$E2E_TMP" ] && [ -d "$E2E_TMP" ]; then
         [ -f "$SETTINGS_FILE" ] && cp -- "$SETTINGS_FILE" "$E2E_OUT/Orvane.conf" 2>/dev/null
         if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then
@@ -605,3 +624,13 @@ red_fraction()
     convert "$image" -fuzz 25% -fill black +opaque '#e00000' -fill white -opaque '#e00000' \
         -colorspace Gray -format '%[fx:mean]' info:
 }
+
+# ORVANE_E2E_DISPLAY=wayland: the same tests on a headless Wayland compositor.
+case "${ORVANE_E2E_DISPLAY:-x11}" in
+x11) ;;
+wayland)
+    # shellcheck source=tests/e2e/wayland.sh
+    source "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
+    ;;
+*) printf 'ORVANE_E2E_DISPLAY is "%s": expected x11 or wayland\n' "$ORVANE_E2E_DISPLAY" >&2; exit 1 ;;
+esac

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Takes docs/screenshots/wayland-main.png and wayland-prefs.png: both windows
+# of the built program on its native Wayland platform, on a private headless
+# sway, with the same sample home folder of three types as screenshots.sh.
+# Builds nothing.
+#
+# usage: docs/screenshots-wayland.sh [ORVANE]      (default: build/orvane)
+#
+# Needs sway, wtype, grim, jq, qt6-wayland and ImageMagick.
+
+docs="$(cd "$(dirname "$0")" && pwd)"
+orvane="${1:-$docs/../build/orvane}"
+export ORVANE_E2E_OUTPUT="${ORVANE_E2E_OUTPUT:-${TMPDIR:-/tmp}/orvane-screenshots}"
+export ORVANE_E2E_DISPLAY=wayland
+# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
+source "$docs/../tests/e2e/lib.sh"
+e2e_begin screenshots "$orvane" "$(type -P true)"
+shots="$docs/screenshots"
+mkdir -p "$shots"
+
+sample="$HOME/anna/Documents"
+mkdir -p "$sample/Letters" "$sample/Photos" "$sample/Notes"
+touch "$sample/Letters/"{"Dear Anna.txt","Thank you.txt","To the landlord.txt"}
+touch "$sample/Photos/"{"Beach at dusk.jpg","Birthday cake.jpg","Garden in May.jpg","Lighthouse.jpg","Old harbour.jpg"}
+touch "$sample/Notes/"{"Groceries.md","Ideas.md","Reading list.md"}
+{
+    printf '[Types]\nNumber Of Types=3\n'
+    type_lines 0 Letters txt "$sample/Letters/" "Letters to family and friends" /usr/bin/xdg-open
+    type_lines 1 Photos jpg "$sample/Photos/" '"Holiday and family photos, to show in the image viewer"' /usr/bin/xdg-open
+    type_lines 2 Notes md "$sample/Notes/" "Notes and lists in Markdown" /usr/bin/xdg-open
+} | write_settings
+
+# shoot WID NAME: the window's part of the screen to NAME.png.
+shoot()
+{
+    local rect
+    rect="$(swaymsg -t get_tree | jq -r ".. | objects | select(.id? == $1) | \"\(.rect.x),\(.rect.y) \(.rect.width)x\(.rect.height)\"")"
+    sleep 0.5
+    grim -g "$rect" "$E2E_TMP/shot.png" || fail "grim could not take the picture of window $1"
+    convert "$E2E_TMP/shot.png" -strip -define png:exclude-chunks=date,time "$shots/$2.png" ||
+        fail "convert could not write $shots/$2.png"
+    note "wrote $shots/$2.png"
+}
+
+step "start with three types and choose Photos"
+start_orvane
+wait_main_window
+choose_main_type 1 3
+# Tab takes the keyboard out of the type list: no blinking text cursor.
+keys Tab
+shoot "$MAIN" wayland-main
+
+step "open Edit > Preferences and choose Photos in its type list"
+menu d p
+wait_window Preferences 300 200
+PREF="$WID"
+focus "$PREF"
+keys Down Down Down Up Tab
+shoot "$PREF" wayland-prefs
+# The program is ended when the script ends.
