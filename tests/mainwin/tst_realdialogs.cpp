@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "catalogue/catalogue.h"
 #include "platform/qt_services.h"
 #include "support/harness.h"
 
@@ -103,6 +104,60 @@ private Q_SLOTS:
                          h.dir.path() + QStringLiteral("/My Docs/"), QStringLiteral("Packed"), program}));
         QCOMPARE(main.TypeCombo.item(0), QStringLiteral("  Archives "));
         QCOMPARE(owners, QStringList(5, QStringLiteral("main")));
+    }
+
+    void boxesOverPreferencesBelongToIt()
+    {
+        Harness h;
+        platform::QtDialogs real;
+        platform::Services services{real, h.settings, h.starter, h.associations, h.desktop};
+        Globals g(services);
+        MainForm main(g);
+        real.setMainWindow(&main);
+        main.Form_Load();
+        main.show();
+        g.NumberOfTypes = 1;
+        g.Types.resize(1);
+        g.Types[0] = {u"Letters"_s, u"txt"_s, h.folder(u"letters"_s), u"Letters to friends"_s,
+                      u"/bin/true"_s};
+        FillTypeCombos(g);
+        main.TypeCombo.setListIndex(0);
+        main.TypeCombo_Click();
+        PrefForm& pref = main.prefForm();
+
+        // What the user does as each window comes up; each box and dialog
+        // named with the window it belongs to.
+        const auto press = [&pref](PrefForm::Button button) {
+            QTimer::singleShot(0, &pref, [&pref, button] { pref.PrefButton.at(button).click(); });
+        };
+        QList<std::function<void(QWidget*)>> steps = {
+            [&](QWidget*) { press(PrefForm::OpensWith); },
+            [&](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click(); },
+            [&](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); },
+            [&](QWidget*) { press(PrefForm::ChangePath); },
+            [&](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); },
+            [&](QWidget*) { press(PrefForm::Done); },
+        };
+        QStringList seen;
+        QPointer<QWidget> last;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal != last && !steps.isEmpty()) {
+                last = modal;
+                const QWidget* owner = modal->parentWidget();
+                seen << QString::fromLatin1(modal->metaObject()->className()) + u" over "_s +
+                            (owner == &pref   ? u"Preferences"_s
+                             : owner == &main ? u"main"_s
+                                              : u"other"_s);
+                steps.takeFirst()(modal);
+            }
+        });
+        user.start(10);
+        main.MnuPreferences_Click();
+        QCOMPARE(seen, QStringList({u"orvane::PrefForm over main"_s, u"QMessageBox over Preferences"_s,
+                                    u"QFileDialog over Preferences"_s, u"orvane::PrefForm over main"_s,
+                                    u"QFileDialog over Preferences"_s, u"orvane::PrefForm over main"_s}));
     }
 
     void fileTypeBoxesShowTheirOwnTextsAndIgnoreCase_data()
