@@ -89,7 +89,7 @@ private Q_SLOTS:
             "ENTRY",
             "run|--branch=stable|--arch=x86_64|--command=app|--file-forwarding|org.example.App|@@u|FILE|@@");
         row("terminal", "Exec=STUB %f\nTerminal=true", "ENTRY", "-e|STUB|FILE");
-        row("two file codes", "Exec=STUB %f --again %f", "ENTRY", "FILE|--again");
+        row("two file codes", "Exec=STUB %f %u", "ENTRY", "FILE");
         row("icon, name and location codes", "Exec=STUB %i %c %k %f\nIcon=orvane-test", "ENTRY",
             "--icon|orvane-test|Test|ENTRY|FILE");
         row("program missing", "Exec=/nonexistent/orvane-app %f", "NONE", "");

@@ -68,14 +68,50 @@ private Q_SLOTS:
         QCOMPARE(startStub(stub, arguments), arguments);
     }
 
+    void desktopEntriesGetTheirFiles()
+    {
+        // The entry's own options come first, then each file where its code
+        // stands; a path with blanks stays one argument.
+        const QString entry = dir_.filePath(QStringLiteral("viewer app.desktop"));
+        QFile out(entry);
+        const QByteArray lines = "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" +
+                                 QByteArray(ORVANE_ARGSTUB) + "\" --read-only %F --last\n";
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines) == lines.size());
+        out.close();
+        const QStringList files = {dir_.filePath(QStringLiteral("my file.txt")),
+                                   QStringLiteral("/tmp/it's.txt")};
+        QCOMPARE(startStub(entry, files), QStringList({QStringLiteral("--read-only"), files.at(0),
+                                                       files.at(1), QStringLiteral("--last")}));
+    }
+
     void failingStartsThrowAtOnce()
     {
         const QString notExecutable = dir_.filePath(QStringLiteral("not executable"));
         QVERIFY(QFile::copy(QStringLiteral(ORVANE_ARGSTUB), notExecutable) &&
                 QFile::setPermissions(notExecutable, QFile::ReadOwner | QFile::WriteOwner));
         const QString missing = dir_.filePath(QStringLiteral("no such program"));
+        // Desktop entries that cannot be started: gone, not an entry,
+        // hidden, or naming a program that is not there.
+        const auto entry = [this](const char* name, const QByteArray& lines) {
+            const QString file = dir_.filePath(QString::fromUtf8(name));
+            QFile out(file);
+            if (!out.open(QIODevice::WriteOnly) || out.write(lines) != lines.size()) {
+                return QStringLiteral("<not written>");
+            }
+            return file;
+        };
+        const QByteArray head = "[Desktop Entry]\nType=Application\nName=Test\n";
+        const QByteArray stubLine = "Exec=" + QByteArray(ORVANE_ARGSTUB) + " %f\n";
         const std::pair<QString, int> cases[] = {
-            {missing, ENOENT}, {QString(), ENOENT}, {dir_.path(), EACCES}, {notExecutable, EACCES}};
+            {missing, ENOENT},
+            {QString(), ENOENT},
+            {dir_.path(), EACCES},
+            {notExecutable, EACCES},
+            {dir_.filePath(QStringLiteral("gone.desktop")), ENOENT},
+            {entry("garbage.desktop", "not an entry at all\n"), ENOENT},
+            {entry("link.desktop", "[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n"), ENOENT},
+            {entry("hidden.desktop", head + stubLine + "Hidden=true\n"), ENOENT},
+            {entry("no program.desktop", head + "Exec=/nonexistent/orvane-app %f\n"), ENOENT}};
         for (const auto& [program, expected] : cases) {
             QElapsedTimer timer;
             timer.start();
