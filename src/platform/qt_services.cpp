@@ -28,7 +28,8 @@ QString displayText(QString text)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-// Shows folders and the files that can be run, for picking a program.
+// Shows folders, the files that can be run and desktop entries, for picking
+// an application.
 class ProgramsOnly final : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
@@ -41,7 +42,7 @@ protected:
             return true;
         }
         const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
-        return info.isDir() || info.isExecutable();
+        return info.isDir() || info.isExecutable() || info.fileName().endsWith(QStringLiteral(".desktop"));
     }
 };
 

@@ -33,8 +33,9 @@ struct InputRequest {
     int helpNumber = 0;
 };
 
-// The filter for picking a program where programs carry no file ending:
-// the file-open dialog then shows only folders and files that can be run.
+// The filter for picking an application where programs carry no file
+// ending: the file-open dialog then shows only folders, files that can be
+// run and desktop entries (".desktop" files).
 inline const QString kProgramsFilter = QStringLiteral("Programs (*)|*");
 
 struct FileOpenRequest {
@@ -74,8 +75,10 @@ public:
 };
 
 // Starts a program without waiting for it. The program is run exactly as
-// named (never through a shell), with the given arguments. Throws Failure
-// at once when the program cannot be started.
+// named (never through a shell), with the given arguments; a desktop entry
+// (a path ending in ".desktop") is started as the desktop starts it, with
+// the arguments as its files. Throws Failure at once when the program or
+// entry cannot be started.
 class ProgramStarter {
 public:
     virtual ~ProgramStarter() = default;
@@ -86,9 +89,10 @@ public:
 class Associations {
 public:
     virtual ~Associations() = default;
-    // The full path of the application that opens this existing file, or
-    // nothing when the desktop has none that can be started as
-    // "application file".
+    // How the desktop opens this existing file: the full path of a program
+    // started as "program file", or of a desktop entry when the desktop
+    // starts its application otherwise; nothing when the desktop has no
+    // application for it that can be started.
     virtual std::optional<QString> associatedApp(const QString& file) = 0;
 };
 

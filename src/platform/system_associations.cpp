@@ -1,37 +1,5 @@
 #include "platform/system_associations.h"
 
-#ifdef Q_OS_WIN
-
-#include <QDir>
-
-#include <string>
-
-#include <shellapi.h>
-#include <windows.h>
-
-namespace orvane::platform {
-
-struct GioLibrary {};
-
-SystemAssociations::SystemAssociations() = default;
-
-SystemAssociations::~SystemAssociations() = default;
-
-std::optional<QString> SystemAssociations::associatedApp(const QString& file)
-{
-    const std::wstring name = QDir::toNativeSeparators(file).toStdWString();
-    wchar_t found[MAX_PATH] = {};
-    const auto result = reinterpret_cast<INT_PTR>(::FindExecutableW(name.c_str(), nullptr, found));
-    if (result <= 32 || found[0] == L'\0') {
-        return std::nullopt;
-    }
-    return QString::fromWCharArray(found);
-}
-
-} // namespace orvane::platform
-
-#else // Linux and other desktops with GIO
-
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -40,62 +8,9 @@ std::optional<QString> SystemAssociations::associatedApp(const QString& file)
 #include <memory>
 #include <string_view>
 
-#include <dlfcn.h>
-#include <gio/gio.h>
-
-// The desktop entry's Terminal key lives in the Unix part of GIO.
-#if __has_include(<gio/gdesktopappinfo.h>)
-#include <gio/gdesktopappinfo.h>
-#else
-#include <gio-unix-2.0/gio/gdesktopappinfo.h>
-#endif
+#include "platform/gio.h"
 
 namespace orvane::platform {
-
-// The GIO functions used, from the library loaded on the first question.
-// GLib itself comes with Qt and is linked as usual.
-struct GioLibrary {
-    // Loads the library, once; false when it or one of the functions is
-    // missing, then and at every later call.
-    bool load()
-    {
-        if (tried) {
-            return loaded;
-        }
-        tried = true;
-        // GIO registers types and starts threads that outlive any one use:
-        // once loaded it stays in memory, and is never closed.
-        library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        loaded = library != nullptr && find(guessType, "g_content_type_guess") &&
-                 find(isUnknownType, "g_content_type_is_unknown") &&
-                 find(defaultForType, "g_app_info_get_default_for_type") &&
-                 find(commandLine, "g_app_info_get_commandline") && find(unref, "g_object_unref") &&
-                 find(isA, "g_type_check_instance_is_a") &&
-                 find(desktopAppInfoType, "g_desktop_app_info_get_type") &&
-                 find(desktopBoolean, "g_desktop_app_info_get_boolean");
-        return loaded;
-    }
-
-    bool tried = false;
-    bool loaded = false;
-    void* library = nullptr;
-    decltype(&g_content_type_guess) guessType = nullptr;
-    decltype(&g_content_type_is_unknown) isUnknownType = nullptr;
-    decltype(&g_app_info_get_default_for_type) defaultForType = nullptr;
-    decltype(&g_app_info_get_commandline) commandLine = nullptr;
-    decltype(&g_object_unref) unref = nullptr;
-    decltype(&g_type_check_instance_is_a) isA = nullptr;
-    // From GIO's Unix part, whose functions the library carries.
-    decltype(&g_desktop_app_info_get_type) desktopAppInfoType = nullptr;
-    decltype(&g_desktop_app_info_get_boolean) desktopBoolean = nullptr;
-
-private:
-    template <typename Function> bool find(Function& function, const char* name)
-    {
-        function = reinterpret_cast<Function>(::dlsym(library, name));
-        return function != nullptr;
-    }
-};
 
 namespace {
 
@@ -105,14 +20,8 @@ struct FreeMemory {
 struct FreeStrings {
     void operator()(gchar** strings) const noexcept { g_strfreev(strings); }
 };
-struct Unref {
-    decltype(&g_object_unref) unref = nullptr;
-    void operator()(GAppInfo* info) const noexcept { unref(info); }
-};
-
 using OwnedText = std::unique_ptr<gchar, FreeMemory>;
 using OwnedStrings = std::unique_ptr<gchar*, FreeStrings>;
-using OwnedAppInfo = std::unique_ptr<GAppInfo, Unref>;
 
 constexpr qint64 kSniffLength = 4096;
 
@@ -159,14 +68,14 @@ bool isDeprecatedCode(std::string_view token)
     return token == "%d" || token == "%D" || token == "%n" || token == "%N" || token == "%v" || token == "%m";
 }
 
-// The program is started later as exactly "application file": the program
-// and one argument. That matches a desktop entry only when its command line
-// is the program followed by one file code (%f %F %u %U), or by nothing, in
-// which case the file is appended. Anything more cannot be reproduced that
-// way and counts as no application: a wrapper ("env VAR=x app %f",
-// "flatpak run ... id @@ %f @@"), options ("app --new-window %U"), the icon,
-// name and location codes %i %c %k, or the file twice. The deprecated codes
-// %d %D %n %N %v %m expand to nothing and are ignored.
+// A program is started as exactly "program file": the program and one
+// argument. That is how the desktop starts an application only when its
+// command line is the program followed by one file code (%f %F %u %U), or
+// by nothing, in which case the file is appended. Anything more needs the
+// desktop entry itself: a wrapper ("env VAR=x app %f", "flatpak run ... id
+// @@u %U @@"), options ("app --new-window %U"), the icon, name and location
+// codes %i %c %k, or the file twice. The deprecated codes %d %D %n %N %v %m
+// expand to nothing and are ignored.
 //
 // Returns the program as the command line names it. GIO's own "executable"
 // is the command line's first word before unquoting, which is wrong for a
@@ -199,12 +108,28 @@ std::optional<QByteArray> singleFileProgram(const char* commandLine)
     return QByteArray(tokens[0]);
 }
 
-// An application meant to run in a terminal shows nothing when started
-// directly.
-bool needsTerminal(const GioLibrary& gio, GAppInfo* info)
+// The program itself when "program file" starts it as the desktop does,
+// else the full path of its desktop entry; nothing when neither can be had.
+std::optional<QString> howToStart(const GioLibrary& gio, GAppInfo* info)
 {
-    return gio.isA(reinterpret_cast<GTypeInstance*>(info), gio.desktopAppInfoType()) &&
-           gio.desktopBoolean(reinterpret_cast<GDesktopAppInfo*>(info), "Terminal");
+    GDesktopAppInfo* entry = gio.asDesktopEntry(info);
+    // Started by the desktop in a terminal, or over D-Bus: only the entry
+    // says how.
+    const bool entryOnly = entry != nullptr && (gio.entryBoolean(entry, "Terminal") ||
+                                                gio.entryBoolean(entry, "DBusActivatable"));
+    if (!entryOnly) {
+        if (const std::optional<QByteArray> program = singleFileProgram(gio.commandLine(info))) {
+            const OwnedText path(g_find_program_in_path(program->constData()));
+            // GIO does not offer an entry whose program is missing; the
+            // program can still go between the two looks.
+            return path ? std::optional(QFile::decodeName(path.get())) : std::nullopt;
+        }
+    }
+    const char* file = entry != nullptr ? gio.entryFile(entry) : nullptr;
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    return QFile::decodeName(file);
 }
 
 } // namespace
@@ -226,21 +151,11 @@ std::optional<QString> SystemAssociations::associatedApp(const QString& file)
     if (!type) {
         return std::nullopt;
     }
-    const OwnedAppInfo info(gio.defaultForType(type.get(), FALSE), Unref{gio.unref});
-    if (!info || needsTerminal(gio, info.get())) {
+    const auto info = gioOwned(gio, gio.defaultForType(type.get(), FALSE));
+    if (!info) {
         return std::nullopt;
     }
-    const std::optional<QByteArray> program = singleFileProgram(gio.commandLine(info.get()));
-    if (!program) {
-        return std::nullopt;
-    }
-    const OwnedText path(g_find_program_in_path(program->constData()));
-    if (!path) {
-        return std::nullopt;
-    }
-    return QFile::decodeName(path.get());
+    return howToStart(gio, info.get());
 }
 
 } // namespace orvane::platform
-
-#endif // GIO

@@ -10,14 +10,15 @@ struct GioLibrary;
 
 // The desktop's file associations.
 //
-// On Linux the file's type comes from its name, or from its first bytes
-// when the name does not tell; the desktop's default application for that
-// type is returned only when it can be started as "application file", that
-// is when its command line is the program followed by at most the file.
-// On Windows it is the executable the shell associates with the file.
+// The file's type comes from its name, or from its first bytes when the
+// name does not tell. The answer is the desktop's default application for
+// that type: the program's full path when the desktop would start it as
+// "program file" (its command line is the program and at most the file),
+// else the full path of its desktop entry (options, wrappers, sandboxed
+// applications, entries run in a terminal or over D-Bus). None when the
+// desktop has no application for the type or cannot start the one it has.
 //
-// GIO is loaded on the first question, not with the program: its libraries
-// and their set-up would otherwise delay every start.
+// GIO is loaded on the first question, not with the program.
 class SystemAssociations final : public Associations {
 public:
     SystemAssociations();

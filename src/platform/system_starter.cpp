@@ -1,102 +1,35 @@
 #include "platform/system_starter.h"
 
-#include "platform/failure.h"
-
-#ifdef Q_OS_WIN
-
-#include <QProcess>
-
-#include "platform/commandline.h"
-
-namespace orvane::platform {
-
-class EndWatches {};
-
-// Windows parses the command line itself: the arguments go as the program
-// has always written them, each quoted only when it holds a blank.
-void SystemStarter::start(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProgram(program);
-    QString native;
-    for (const auto& argument : arguments) {
-        native += quotedArgument(argument);
-    }
-    process.setNativeArguments(native.mid(1));
-    if (program.isEmpty() || !process.startDetached()) {
-        throw Failure(2, QStringLiteral("File not found"));
-    }
-}
-
-} // namespace orvane::platform
-
-#else // POSIX
-
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QObject>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/epoll.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-#define ORVANE_HAVE_CLOSE_RANGE 1
-#define ORVANE_HAVE_UNDERSCORE_FORK 1
-#if defined(__linux__)
-// posix_spawn with the session and descriptor actions we need, and pidfds.
-#define ORVANE_SPAWN 1
-#include <QCoreApplication>
-
-#include <array>
-#include <map>
-
-#include <spawn.h>
-#include <sys/epoll.h>
-#include <sys/syscall.h>
-#endif
-#endif
+#include "platform/failure.h"
+#include "platform/gio.h"
 
 namespace orvane::platform {
 
 namespace {
 
-#ifndef ORVANE_SPAWN
-
-// Owns one open descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    [[nodiscard]] int get() const noexcept { return fd_; }
-    void reset() noexcept
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_;
-};
-
-#endif
-
-// Everything the child processes need, prepared before forking: after the
-// fork only async-signal-safe calls are allowed, so no allocation happens
-// there.
+// The program's name and arguments as the system takes them.
 class Launch {
 public:
     Launch(const QString& program, const QStringList& arguments)
@@ -115,210 +48,16 @@ public:
             argv_.push_back(const_cast<char*>(bytes.constData()));
         }
         argv_.push_back(nullptr);
-#ifndef ORVANE_SPAWN
-        findCandidates(name);
-#endif
     }
 
     Launch(const Launch&) = delete;
     Launch& operator=(const Launch&) = delete;
 
-    [[nodiscard]] char* const* argv() const noexcept
-    {
-        return argv_.data();
-    }
-
-#ifndef ORVANE_SPAWN
-    [[nodiscard]] const std::vector<const char*>& candidates() const noexcept
-    {
-        return candidatePointers_;
-    }
-    [[nodiscard]] bool searched() const noexcept
-    {
-        return searched_;
-    }
-    [[nodiscard]] long openMax() const noexcept
-    {
-        return openMax_;
-    }
-
-private:
-    void findCandidates(const QByteArray& name)
-    {
-        // Like execvp: a name without "/" is looked up in the folders of
-        // PATH, in order; an empty entry stands for the working folder.
-        searched_ = !name.contains('/');
-        if (searched_) {
-            const QByteArray path =
-                qEnvironmentVariableIsSet("PATH") ? qgetenv("PATH") : QByteArray("/bin:/usr/bin");
-            for (const QByteArray& folder : path.split(':')) {
-                candidates_.push_back(folder.isEmpty() ? name : folder + '/' + name);
-            }
-        } else {
-            candidates_.push_back(name);
-        }
-        for (const QByteArray& candidate : candidates_) {
-            candidatePointers_.push_back(candidate.constData());
-        }
-
-        const long openMax = ::sysconf(_SC_OPEN_MAX);
-        openMax_ = openMax > 0 ? openMax : 1024;
-    }
-
-    std::vector<QByteArray> candidates_;
-    std::vector<const char*> candidatePointers_;
-    bool searched_ = false;
-    long openMax_ = 1024;
-#endif
+    [[nodiscard]] char* const* argv() const noexcept { return argv_.data(); }
 
     std::vector<QByteArray> storage_;
     std::vector<char*> argv_;
 };
-
-#ifndef ORVANE_SPAWN
-
-// The code below up to start() runs in the forked children: async-signal-safe
-// calls only.
-
-pid_t forkAgain()
-{
-#ifdef ORVANE_HAVE_UNDERSCORE_FORK
-    return ::_Fork(); // no fork handlers: nothing in the child may take a lock
-#else
-    return ::fork();
-#endif
-}
-
-void report(int pipeEnd, int error)
-{
-    while (::write(pipeEnd, &error, sizeof error) < 0 && errno == EINTR) {
-    }
-}
-
-// Closes every descriptor above the standard streams except `keep`.
-void closeOtherDescriptors(int keep, long openMax)
-{
-#ifdef ORVANE_HAVE_CLOSE_RANGE
-    bool closed = false;
-    if (keep <= 3) {
-        closed = ::close_range(keep < 3 ? 3U : 4U, ~0U, 0) == 0;
-    } else {
-        closed = ::close_range(3U, static_cast<unsigned>(keep) - 1, 0) == 0 &&
-                 ::close_range(static_cast<unsigned>(keep) + 1, ~0U, 0) == 0;
-    }
-    if (closed) {
-        return;
-    }
-#endif
-    for (long fd = 3; fd < openMax; ++fd) {
-        if (fd != keep) {
-            ::close(static_cast<int>(fd));
-        }
-    }
-}
-
-void resetSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int number = 1; number < NSIG; ++number) {
-        ::sigaction(number, &action, nullptr); // fails harmlessly for KILL and STOP
-    }
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-}
-
-// The started program: executes it, or reports why it could not.
-[[noreturn]] void runProgram(const Launch& launch, int pipeEnd)
-{
-    closeOtherDescriptors(pipeEnd, launch.openMax());
-    resetSignals();
-
-    int failure = ENOENT;
-    bool denied = false;
-    for (const char* candidate : launch.candidates()) {
-        ::execv(candidate, launch.argv());
-        const int error = errno;
-        if (!launch.searched()) {
-            failure = error;
-            break;
-        }
-        // The same rules as execvp: a folder of PATH where the program is
-        // missing or not executable does not end the search.
-        if (error == EACCES) {
-            denied = true;
-        } else if (error != ENOENT && error != ENOTDIR && error != ESTALE && error != ENODEV &&
-                   error != ETIMEDOUT) {
-            failure = error;
-            denied = false;
-            break;
-        }
-    }
-    report(pipeEnd, denied ? EACCES : failure);
-    ::_exit(127);
-}
-
-// The first child: leaves our session and process group, starts the program
-// and ends at once, so the program is adopted by the system and never
-// becomes a child of ours.
-[[noreturn]] void runMiddle(const Launch& launch, int pipeEnd)
-{
-    ::setsid();
-    const pid_t pid = forkAgain();
-    if (pid == 0) {
-        runProgram(launch, pipeEnd);
-    }
-    if (pid < 0) {
-        report(pipeEnd, errno);
-        ::_exit(1);
-    }
-    ::_exit(0);
-}
-
-// Reads the error number the children sent, or 0 when the program was
-// executed (the pipe closes on exec without anything written to it).
-int readReport(int pipeEnd)
-{
-    int error = 0;
-    for (;;) {
-        const ssize_t count = ::read(pipeEnd, &error, sizeof error);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count == 0) {
-            return 0;
-        }
-        if (count == static_cast<ssize_t>(sizeof error)) {
-            return error != 0 ? error : EIO;
-        }
-        return count < 0 ? errno : EIO;
-    }
-}
-
-void makePipe(int (&ends)[2])
-{
-#ifdef __linux__
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-        throw systemFailure(errno);
-    }
-#else
-    if (::pipe(ends) != 0) {
-        throw systemFailure(errno);
-    }
-    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
-    ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
-#endif
-}
-
-#endif // !ORVANE_SPAWN
-
-} // namespace
-
-#ifdef ORVANE_SPAWN
-
-namespace {
 
 // Owns the spawn attributes and actions for one start.
 struct SpawnSetup {
@@ -338,6 +77,11 @@ struct SpawnSetup {
     posix_spawnattr_t attributes{};
     posix_spawn_file_actions_t actions{};
 };
+
+bool isDesktopEntry(const QString& program)
+{
+    return program.endsWith(QStringLiteral(".desktop"));
+}
 
 } // namespace
 
@@ -429,6 +173,10 @@ private:
 // for it.
 void SystemStarter::start(const QString& program, const QStringList& arguments)
 {
+    if (isDesktopEntry(program)) {
+        startEntry(program, arguments);
+        return;
+    }
     if (program.isEmpty()) {
         throw systemFailure(ENOENT);
     }
@@ -469,55 +217,41 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
     watches_->add(pid);
 }
 
-#else // fork
-
-class EndWatches {};
-
-void SystemStarter::start(const QString& program, const QStringList& arguments)
+// The desktop's own launcher reads the entry and starts it as the desktop
+// does: its field codes filled in with the files, in a terminal, over
+// D-Bus, with startup notification where the desktop has it. An entry that
+// cannot be read, is hidden or names a missing program fails here; one GIO
+// cannot launch fails with GIO's own words.
+void SystemStarter::startEntry(const QString& entry, const QStringList& files)
 {
-    if (program.isEmpty()) {
+    if (!gio_) {
+        gio_ = std::make_unique<GioLibrary>();
+    }
+    if (!gio_->load()) {
         throw systemFailure(ENOENT);
     }
-    const Launch launch(program, arguments);
-
-    int ends[2] = {-1, -1};
-    makePipe(ends);
-    const Descriptor readEnd(ends[0]);
-    Descriptor writeEnd(ends[1]);
-
-    // No signal handler of ours may run in the children before they reset
-    // the handling to the defaults.
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t middle = ::fork();
-    if (middle == 0) {
-        runMiddle(launch, writeEnd.get());
-    }
-    const int forkError = errno;
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    writeEnd.reset();
-    if (middle < 0) {
-        throw systemFailure(forkError);
+    const GioLibrary& gio = *gio_;
+    const QByteArray path = QFile::encodeName(entry);
+    const auto info = gioOwned(gio, gio.desktopEntry(path.constData()));
+    if (!info || gio.entryHidden(info.get())) {
+        throw systemFailure(ENOENT);
     }
 
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    std::vector<GioOwned<GFile>> owners;
+    GList* list = nullptr;
+    const auto freeList = qScopeGuard([&list] { g_list_free(list); });
+    for (const QString& file : files) {
+        owners.push_back(gioOwned(gio, gio.fileForPath(QFile::encodeName(file).constData())));
+        list = g_list_append(list, owners.back().get());
     }
-    const int error = readReport(readEnd.get());
-    if (error != 0) {
-        throw systemFailure(error);
+    const auto context = gioOwned(gio, gio.newLaunchContext());
+    GError* error = nullptr;
+    if (!gio.launch(reinterpret_cast<GAppInfo*>(info.get()), list, context.get(), &error)) {
+        const QString message = error != nullptr ? QString::fromUtf8(error->message) : QString();
+        g_clear_error(&error);
+        throw Failure(ENOEXEC, message);
     }
 }
-
-#endif // ORVANE_SPAWN
-
-} // namespace orvane::platform
-
-#endif // POSIX
-
-namespace orvane::platform {
 
 SystemStarter::SystemStarter() = default;
 

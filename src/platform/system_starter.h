@@ -7,22 +7,26 @@
 namespace orvane::platform {
 
 class EndWatches;
+struct GioLibrary;
 
-// Starts programs through the operating system.
+// Starts programs and desktop entries.
 //
-// On POSIX the program is executed directly, never through a shell: the
-// name is taken exactly as given, and a name without "/" is looked up in
-// PATH. Every argument reaches the program as one argument, unchanged. The
-// program runs in a session of its own, inherits the environment, the
-// working folder and the three standard streams but no other open
-// descriptor, and starts with default signal handling. start() returns as
-// soon as the program runs and throws Failure carrying the system's error
-// number when it cannot be executed.
+// A program is executed directly, never through a shell: the name is taken
+// exactly as given, and a name without "/" is looked up in PATH. Every
+// argument reaches the program as one argument, unchanged. The program runs
+// in a session of its own, inherits the environment, the working folder and
+// the three standard streams but no other open descriptor, and starts with
+// default signal handling. It is started with posix_spawn, stays a child of
+// ours until it ends and is waited for then, from the event loop: no zombie
+// is left once the loop has run.
 //
-// With glibc on Linux the program is started with posix_spawn as the leader
-// of a new session, stays a child of ours until it ends and is waited for
-// then, from the event loop: no zombie is left once the loop has run. On
-// other POSIX systems it is handed to the system at once (double fork).
+// A name ending in ".desktop" is a desktop entry, started with the arguments
+// as its files by the desktop's own launcher (GIO, loaded on first use).
+//
+// start() returns as soon as the program runs and throws Failure when it
+// cannot be started: the system's error number for a program, ENOENT for an
+// entry that cannot be read, is hidden or names a missing program, ENOEXEC
+// with the launcher's words when the launcher fails.
 class SystemStarter final : public ProgramStarter {
 public:
     SystemStarter();
@@ -33,7 +37,10 @@ public:
     void start(const QString& program, const QStringList& arguments) override;
 
 private:
+    void startEntry(const QString& entry, const QStringList& files);
+
     std::unique_ptr<EndWatches> watches_; // the started programs still running
+    std::unique_ptr<GioLibrary> gio_;     // once an entry was started
 };
 
 } // namespace orvane::platform

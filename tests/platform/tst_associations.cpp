@@ -1,11 +1,16 @@
-// The desktop's file associations, asked of the real desktop libraries.
+// The desktop's file associations, asked of the real desktop libraries, and
+// what the application then receives when the file is opened with the
+// answer.
 //
 // The desktop libraries cache what they read, so every question runs in a
 // fresh child process (this executable again, with --assoc-child FILE)
 // whose desktop is a made-up one in a temporary folder: its own settings,
-// one application and the system's MIME database only.
+// one application, the system's MIME database and a PATH holding only the
+// stub programs the entries name.
 
+#include "platform/failure.h"
 #include "platform/system_associations.h"
+#include "platform/system_starter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,33 +32,82 @@ bool writeFile(const QString& path, const QByteArray& contents)
            file.write(contents) == contents.size();
 }
 
+// Asks for the file's application, prints the answer and opens the file
+// with it, as a double-click on the file does.
+int childMain(const QString& file)
+{
+    const auto app = orvane::platform::SystemAssociations().associatedApp(file);
+    if (!app) {
+        std::fputs("NONE", stdout);
+        return 0;
+    }
+    std::fputs(qUtf8Printable(*app), stdout);
+    try {
+        orvane::platform::SystemStarter().start(*app, {file});
+    } catch (const orvane::platform::Failure&) {
+        std::fputs(" FAILED", stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestAssociations : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void defaultApplication_data()
+    void answerAndArguments_data()
     {
-        QTest::addColumn<QString>("entry"); // the lines that vary; STUB stands for the quoted stub path
-        QTest::addColumn<bool>("found");    // the stub, or no application
+        // In `entry` and `received`, STUB stands for the stub program's path
+        // (quoted in `entry`), FILE for the file's path and ENTRY for the
+        // desktop entry's path; the desktop hands a local file to %u and %U
+        // as its path. `answer` is PROGRAM (the stub),
+        // ENTRY or NONE. `received` lists the arguments the first stub
+        // started writes, split at "|"; empty when none is started.
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("received");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("contents");
 
         const QByteArray text("Some words.\nMore words.\n");
-        QTest::newRow("default for the type") << "Exec=STUB %f" << true << "notes.txt" << text;
-        QTest::newRow("unknown type")
-            << "Exec=STUB %f" << false << "blob.zzqx" << QByteArray("\0\1\2\xfe\xff", 5);
-        QTest::newRow("program missing") << "Exec=/nonexistent/orvane-app %f" << false << "notes.txt" << text;
-        QTest::newRow("wrapper") << "Exec=env FOO=1 STUB %f" << false << "notes.txt" << text;
-        QTest::newRow("type from content") << "Exec=STUB %f" << true << "notes" << text;
-        QTest::newRow("terminal") << "Exec=STUB %f\nTerminal=true" << false << "notes.txt" << text;
+        const auto row = [&text](const char* name, const char* entry, const char* answer,
+                                 const char* received) {
+            QTest::newRow(name) << QString::fromUtf8(entry) << QString::fromUtf8(answer)
+                                << QString::fromUtf8(received) << QStringLiteral("notes.txt") << text;
+        };
+        row("plain program and file", "Exec=STUB %f", "PROGRAM", "FILE");
+        row("program alone gets the file", "Exec=STUB", "PROGRAM", "FILE");
+        row("deprecated codes expand to nothing", "Exec=STUB %d %f %m", "PROGRAM", "FILE");
+        row("options", "Exec=STUB --new-window %U", "ENTRY", "--new-window|FILE");
+        row("env wrapper", "Exec=env FOO=1 STUB %f", "ENTRY", "FILE");
+        row("sh -c wrapper", "Exec=sh -c 'exec \"$0\" --from-shell \"$@\"' STUB %F", "ENTRY",
+            "--from-shell|FILE");
+        row("sandbox launcher",
+            "Exec=flatpak run --branch=stable --arch=x86_64 --command=app "
+            "--file-forwarding org.example.App @@u %U @@",
+            "ENTRY",
+            "run|--branch=stable|--arch=x86_64|--command=app|--file-forwarding|org.example.App|@@u|FILE|@@");
+        row("terminal", "Exec=STUB %f\nTerminal=true", "ENTRY", "-e|STUB|FILE");
+        row("two file codes", "Exec=STUB %f %u", "ENTRY", "FILE");
+        row("icon, name and location codes", "Exec=STUB %i %c %k %f\nIcon=orvane-test", "ENTRY",
+            "--icon|orvane-test|Test|ENTRY|FILE");
+        row("program missing", "Exec=/nonexistent/orvane-app %f", "NONE", "");
+        QTest::newRow("unknown type") << "Exec=STUB %f"
+                                      << "NONE"
+                                      << ""
+                                      << "blob.zzqx" << QByteArray("\0\1\2\xfe\xff", 5);
+        QTest::newRow("type from content") << "Exec=STUB %f"
+                                           << "PROGRAM"
+                                           << "FILE"
+                                           << "notes" << text;
     }
 
-    void defaultApplication()
+    void answerAndArguments()
     {
         QFETCH(QString, entry);
-        QFETCH(bool, found);
+        QFETCH(QString, answer);
+        QFETCH(QString, received);
         QFETCH(QString, fileName);
         QFETCH(QByteArray, contents);
         QVERIFY2(QFile::exists(QStringLiteral("/usr/share/mime/mime.cache")), "no system MIME database");
@@ -63,14 +117,22 @@ private Q_SLOTS:
         const auto path = [&dir](const char* relative) { return dir.filePath(QString::fromUtf8(relative)); };
         const QString stub = path("stub app");
         const QString file = path("files/") + fileName;
+        const QString entryFile = path("data/applications/test.desktop");
+        const QString out = path("out");
         entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Test\nMimeType=text/plain;\n") +
                 entry + u'\n';
+        const QString argstub = QStringLiteral(ORVANE_ARGSTUB);
         QVERIFY(
-            QFile::copy(QStringLiteral(ORVANE_ARGSTUB), stub) && writeFile(file, contents) &&
+            QFile::copy(argstub, stub) && writeFile(file, contents) &&
             writeFile(path("config/mimeapps.list"), "[Default Applications]\ntext/plain=test.desktop\n") &&
-            writeFile(path("data/applications/test.desktop"),
-                      entry.replace(QStringLiteral("STUB"), u'"' + stub + u'"').toUtf8()) &&
+            writeFile(entryFile, entry.replace(QStringLiteral("STUB"), u'"' + stub + u'"').toUtf8()) &&
             QFile::link(QStringLiteral("/usr/share/mime"), path("data/mime")));
+        // The programs the entries name: stubs for the sandbox launcher and
+        // the terminal, the system's own env and sh.
+        QVERIFY(QDir().mkpath(path("bin")) && QFile::copy(argstub, path("bin/flatpak")) &&
+                QFile::copy(argstub, path("bin/xterm")) &&
+                QFile::link(QStringLiteral("/usr/bin/env"), path("bin/env")) &&
+                QFile::link(QStringLiteral("/bin/sh"), path("bin/sh")));
 
         // Only these folders: with /usr/share among the data folders, the
         // applications installed on this machine would take part.
@@ -79,21 +141,40 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), path("none"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), path("none"));
         environment.insert(QStringLiteral("XDG_DATA_DIRS"), path("data"));
+        environment.insert(QStringLiteral("PATH"), path("bin"));
+        environment.insert(QStringLiteral("ORVANE_ARGSTUB_OUT"), out);
         QProcess child;
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildFlag), file});
         QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
-                 found ? QStringLiteral("APP:") + stub : QStringLiteral("NONE"));
+
+        const QString expectedAnswer = answer == QStringLiteral("PROGRAM") ? stub
+                                       : answer == QStringLiteral("ENTRY") ? entryFile
+                                                                           : answer;
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), expectedAnswer);
+        if (received.isEmpty()) {
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QStringList arguments = QString::fromUtf8(written.readAll()).split(QChar(u'\0'));
+        arguments.removeLast(); // each argument ends with a NUL: nothing follows the last one
+        QStringList expected = received.split(u'|');
+        for (QString& argument : expected) {
+            argument.replace(QStringLiteral("STUB"), stub)
+                .replace(QStringLiteral("FILE"), file)
+                .replace(QStringLiteral("ENTRY"), entryFile);
+        }
+        QCOMPARE(arguments, expected);
     }
 };
 
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0) {
-        const auto app = orvane::platform::SystemAssociations().associatedApp(QFile::decodeName(argv[2]));
-        std::fputs(app ? qUtf8Printable(QStringLiteral("APP:") + *app) : "NONE", stdout);
-        return 0;
+        QCoreApplication app(argc, argv);
+        return childMain(QFile::decodeName(argv[2]));
     }
     QCoreApplication app(argc, argv);
     TestAssociations test;

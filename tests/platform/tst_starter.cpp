@@ -76,20 +76,48 @@ private Q_SLOTS:
         QCOMPARE(startStub(stub, arguments), arguments);
     }
 
+    void desktopEntriesGetTheirFiles()
+    {
+        // The entry's own options come first, then each file where its code
+        // stands; a path with blanks stays one argument.
+        const QString entry = dir_.filePath(QStringLiteral("viewer app.desktop"));
+        QFile out(entry);
+        const QByteArray lines = "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" +
+                                 QByteArray(ORVANE_ARGSTUB) + "\" --read-only %F --last\n";
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines) == lines.size());
+        out.close();
+        const QStringList files = {dir_.filePath(QStringLiteral("my file.txt")),
+                                   QStringLiteral("/tmp/it's.txt")};
+        QCOMPARE(startStub(entry, files), QStringList({QStringLiteral("--read-only"), files.at(0),
+                                                       files.at(1), QStringLiteral("--last")}));
+    }
+
     void failingStartsThrowAtOnce_data()
     {
-        QTest::addColumn<QString>("program"); // in the test's own folder; "" for none at all
+        QTest::addColumn<QString>("program");  // in the test's own folder; "" for none at all
+        QTest::addColumn<QByteArray>("entry"); // the desktop entry's text written there; "" for none
         QTest::addColumn<int>("number");
 
-        QTest::newRow("missing") << "no such program" << ENOENT;
-        QTest::newRow("no program") << "" << ENOENT;
-        QTest::newRow("a folder") << "." << EACCES;
-        QTest::newRow("not executable") << "not executable" << EACCES;
+        const QByteArray head = "[Desktop Entry]\nType=Application\nName=Test\n";
+        const QByteArray stubLine = "Exec=" + QByteArray(ORVANE_ARGSTUB) + " %f\n";
+        QTest::newRow("missing") << "no such program" << QByteArray() << ENOENT;
+        QTest::newRow("no program") << "" << QByteArray() << ENOENT;
+        QTest::newRow("a folder") << "." << QByteArray() << EACCES;
+        QTest::newRow("not executable") << "not executable" << QByteArray() << EACCES;
+        QTest::newRow("entry gone") << "gone.desktop" << QByteArray() << ENOENT;
+        QTest::newRow("not an entry") << "garbage.desktop" << QByteArray("not an entry at all\n") << ENOENT;
+        QTest::newRow("a link entry")
+            << "link.desktop" << QByteArray("[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n")
+            << ENOENT;
+        QTest::newRow("hidden entry") << "hidden.desktop" << (head + stubLine + "Hidden=true\n") << ENOENT;
+        QTest::newRow("entry without its program")
+            << "no program.desktop" << (head + "Exec=/nonexistent/orvane-app %f\n") << ENOENT;
     }
 
     void failingStartsThrowAtOnce()
     {
         QFETCH(QString, program);
+        QFETCH(QByteArray, entry);
         QFETCH(int, number);
         const QString notExecutable = dir_.filePath(QStringLiteral("not executable"));
         QVERIFY(
@@ -97,6 +125,10 @@ private Q_SLOTS:
             QFile::setPermissions(notExecutable, QFile::ReadOwner | QFile::WriteOwner));
         if (!program.isEmpty()) {
             program = QDir::cleanPath(dir_.filePath(program));
+        }
+        if (!entry.isEmpty()) {
+            QFile out(program);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(entry) == entry.size());
         }
         QElapsedTimer timer;
         timer.start();
