@@ -1,6 +1,8 @@
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -35,6 +37,10 @@ private Q_SLOTS:
         const QString program =
             h.file(h.folder(QStringLiteral("tools")), QStringLiteral("viewer"), "#!/bin/sh\n");
         QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+        // Beside it, an application entry the picker offers too, and a text
+        // it does not.
+        h.file(h.folder(QStringLiteral("tools")), QStringLiteral("writer.desktop"), "[Desktop Entry]\n");
+        h.file(h.folder(QStringLiteral("tools")), QStringLiteral("readme.txt"), "words\n");
 
         // What the user does in each box as it comes up, and what each showed.
         // Each box or dialog belongs to the main window, also those that come
@@ -69,9 +75,24 @@ private Q_SLOTS:
                 return box->text() + (yesFirst ? QStringLiteral(" [Yes]") : QString());
             },
             [&](QWidget* w) {
-                const bool programsOnly = qobject_cast<QFileDialog*>(w)->proxyModel() != nullptr;
+                auto* dialog = qobject_cast<QFileDialog*>(w);
+                QAbstractProxyModel* shown = dialog->proxyModel();
+                auto* files =
+                    shown != nullptr ? qobject_cast<QFileSystemModel*>(shown->sourceModel()) : nullptr;
+                QStringList offered;
+                if (files != nullptr) {
+                    const QString tools = QFileInfo(program).path();
+                    dialog->setDirectory(tools);
+                    const auto folder = [&] { return shown->mapFromSource(files->index(tools)); };
+                    static_cast<void>(QTest::qWaitFor([&] { return shown->rowCount(folder()) >= 2; }, 5000));
+                    QTest::qWait(100); // anything more the folder holds
+                    for (int row = 0; row < shown->rowCount(folder()); ++row) {
+                        offered.append(shown->index(row, 0, folder()).data().toString());
+                    }
+                    offered.sort();
+                }
                 typePath(w, program);
-                return programsOnly ? QStringLiteral("programs only") : QStringLiteral("every file");
+                return offered.join(u' ');
             },
         };
         QStringList seen;
@@ -95,7 +116,7 @@ private Q_SLOTS:
                             QStringLiteral("description"),
                             QStringLiteral("No application is setup to handle this type of file.  Would you "
                                            "like to choose one? [Yes]"),
-                            QStringLiteral("programs only")}));
+                            QStringLiteral("viewer writer.desktop")}));
         QCOMPARE(g.NumberOfTypes, 1);
         const TypeRecord& t = g.Types[0];
         QCOMPARE(
