@@ -1,20 +1,25 @@
 # Orvane: `make run` builds and starts the program, `make test` builds and
 # runs the whole suite headless. Both install what is missing first.
+# `make install` and `make package` use a release build of the program alone.
 
 PRESET ?= default
 BUILD_DIR := build
+DIST_DIR := build-dist
 PREFIX ?= /usr/local
+# More settings for the build, as -DNAME=VALUE (CI turns on ORVANE_WERROR).
+CMAKE_ARGS ?=
 
 # Debian 12 packages the build, the tests and the program need.
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
             shared-mime-info fonts-dejavu-core \
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
-            at-spi2-core dbus-daemon \
+            at-spi2-core dbus-daemon xdg-utils \
+            clang-tidy clang-format dpkg-dev lintian appstream man-db \
             sway wtype grim jq qt6-wayland
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test asan bench install format tidy clean
+.PHONY: all deps build run test asan bench dist install uninstall package format format-check tidy clean
 
 all: build
 
@@ -30,7 +35,7 @@ deps:
 	fi
 
 build: deps
-	cmake --preset $(PRESET)
+	cmake --preset $(PRESET) $(CMAKE_ARGS)
 	cmake --build --preset $(PRESET) -j$$(nproc)
 
 run: build
@@ -40,7 +45,7 @@ test: build
 	ctest --preset $(PRESET) -j$$(nproc)
 
 asan: deps
-	cmake --preset asan
+	cmake --preset asan $(CMAKE_ARGS)
 	cmake --build --preset asan -j$$(nproc)
 	ctest --preset asan -j$$(nproc)
 
@@ -50,14 +55,41 @@ bench: deps
 	@if [ -x build-release/bench/orvane_bench ]; then build-release/bench/orvane_bench; \
 	else echo "no benchmarks built yet"; fi
 
-install: build
-	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+# The prefix is set when configuring: the manual page names the folder of
+# the help pages.
+dist: deps
+	cmake --preset dist -DCMAKE_INSTALL_PREFIX=$(DIST_PREFIX) $(CMAKE_ARGS)
+	cmake --build --preset dist -j$$(nproc)
+
+install: DIST_PREFIX = $(PREFIX)
+install: dist
+	cmake --install $(DIST_DIR) --strip
+
+# Removes what the last `make install` installed, then the folders of
+# Orvane's own that it leaves empty.
+uninstall:
+	@test -f $(DIST_DIR)/install_manifest.txt || { echo "nothing installed from $(DIST_DIR)"; exit 1; }
+	xargs -d '\n' rm -f -- <$(DIST_DIR)/install_manifest.txt
+	@prefix=$$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' $(DIST_DIR)/CMakeCache.txt); \
+	for d in share/orvane/help share/orvane share/doc/orvane; do \
+	  [ ! -d "$$prefix/$$d" ] || rmdir --ignore-fail-on-non-empty "$$prefix/$$d"; \
+	done
+	rm -f $(DIST_DIR)/install_manifest.txt
+
+# orvane_VERSION_ARCH.deb here, from a stripped release build for /usr.
+package: DIST_PREFIX = /usr
+package: dist
+	cd $(DIST_DIR) && cpack
+	cp $(DIST_DIR)/orvane_*.deb .
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 tidy: build
 	git ls-files 'src/*.cpp' | xargs clang-tidy -p $(BUILD_DIR) --quiet
 
 clean:
-	rm -rf build build-asan build-release
+	rm -rf build build-asan build-release $(DIST_DIR) orvane_*.deb

@@ -1,30 +1,10 @@
 // orvane_bench: measures Orvane against floors (the least a program could
 // do for the same result), side by side in one run, and prints one table.
+// `--only startup,load,save,choose,open,memory,respond` runs some rows; the
+// other options are the helpers it starts (see main()).
 //
-//   orvane_bench                       the whole run and the table
-//   orvane_bench --only ROWS           only some rows, named by a comma list
-//                                      of: startup, load, save, choose,
-//                                      open, memory, respond
-//   orvane_bench --figure NAME ROOT N  one in-process figure (load, save,
-//                                      choose, open) over the workspace ROOT,
-//                                      N repetitions; prints its samples
-//   orvane_bench --bare-read STORE ROOT
-//                                      reads a store with a bare QSettings
-//                                      loop in a fresh process, as the
-//                                      program does at start; prints the time
-//   orvane_bench --workspace ROOT      creates the generated data in ROOT, so
-//                                      that one figure can be run by hand
-//                                      (under callgrind, say) with --figure
-//   orvane_bench --respond ROOT        times dropping down the type lists and
-//                                      scrolling the file list, on $DISPLAY
-//   orvane_bench --hold full|empty ROOT
-//                                      builds a state and holds it so that
-//                                      its resident size can be read
-//
-// With ORVANE_BENCH_VERBOSE set, every repetition's figures are shown too.
-//
-// Exit status: 0 every target met (and every action timed at once), 1 a target missed, 2 a measurement
-// could not be made or its check failed.
+// Exit status: 0 every target met, 1 a target missed, 2 a measurement could
+// not be made or one of its checks failed.
 
 #include <QApplication>
 #include <QDateTime>
@@ -40,8 +20,6 @@
 #include <iostream>
 #include <thread>
 #include <vector>
-
-#include <sys/wait.h>
 
 #include "bench/figures.h"
 #include "bench/measure.h"
@@ -96,16 +74,31 @@ Row makeRow(const QString& what, const QString& against, const std::vector<doubl
 {
     check(!program.empty() && program.size() == floor.size(), QStringLiteral("unpaired samples for ") + what);
     std::vector<double> ratios;
-    const bool verbose = qEnvironmentVariableIsSet("ORVANE_BENCH_VERBOSE");
     for (std::size_t i = 0; i < program.size(); ++i) {
         check(floor[i] > 0, QStringLiteral("a floor of nothing for ") + what);
         ratios.push_back(program[i] / floor[i]);
-        if (verbose) {
-            progress(QStringLiteral("  %1: %2 against %3").arg(what, unit(program[i]), unit(floor[i])));
-        }
     }
     return {what,           against, unit(median(program)),           unit(median(floor)),
             median(ratios), target,  static_cast<int>(program.size())};
+}
+
+// Runs this program as a helper (on the Xvfb when given, offscreen
+// otherwise) and returns what it printed; its errors come out with ours.
+QByteArray runHelper(const QStringList& arguments, const QByteArray& display = {})
+{
+    QProcess helper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"),
+               display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=false"));
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    helper.setProcessEnvironment(env);
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.start(QCoreApplication::applicationFilePath(), arguments);
+    check(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0,
+          QStringLiteral("the helper \"%1\" failed").arg(arguments.join(u' ')));
+    return helper.readAllStandardOutput();
 }
 
 // ---------------------------------------------------------------- start-up
@@ -128,11 +121,10 @@ public:
             const QString config =
                 home(full ? QStringLiteral("check-full") : QStringLiteral("check-empty"), full);
             watch_.drain();
-            Spawned child(QStringLiteral(ORVANE_PROGRAM), {}, env(config));
-            const MapWatch::Shown shown = watch_.waitShown(kMainTitle, 120, child.pid());
-            watch_.close(shown.window);
-            const int status = child.wait(60);
-            check(WIFEXITED(status) && WEXITSTATUS(status) == 0,
+            const auto child = startQuiet(QStringLiteral(ORVANE_PROGRAM), env(config));
+            watch_.close(watch_.waitShown(kMainTitle, 120, *child).window);
+            check(child->waitForFinished(60000) && child->exitStatus() == QProcess::NormalExit &&
+                      child->exitCode() == 0,
                   QStringLiteral("Orvane did not end normally when its window was closed"));
             QSettings saved(config + QStringLiteral("/Orvane/Orvane.conf"), QSettings::IniFormat);
             const int count = saved.value(QStringLiteral("Types/") + kCountKey).toInt();
@@ -162,15 +154,8 @@ public:
         // reads the store at start: its memory is new to it too.
         const auto read = [&] {
             const QString store = freshStoreCopy(ws_);
-            QProcess helper;
-            helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            helper.start(QCoreApplication::applicationFilePath(),
-                         {QStringLiteral("--bare-read"), store, ws_.root});
-            check(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit &&
-                      helper.exitCode() == 0,
-                  QStringLiteral("the bare read failed"));
+            const QByteArray said = runHelper({QStringLiteral("--bare-read"), store, ws_.root}).trimmed();
             QFile::remove(store);
-            const QByteArray said = helper.readAllStandardOutput().trimmed();
             check(said.startsWith("elapsed "), QStringLiteral("the bare read said nothing"));
             return said.mid(8).toDouble();
         };
@@ -233,18 +218,9 @@ private:
 
 std::vector<Sample> runFigure(const Workspace& ws, const QString& name, int repetitions)
 {
-    QProcess helper;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=false"));
-    helper.setProcessEnvironment(env);
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--figure"), name, ws.root, QString::number(repetitions)});
-    check(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0,
-          QStringLiteral("the figure \"%1\" failed").arg(name));
     std::vector<Sample> samples;
-    const QList<QByteArray> lines = helper.readAllStandardOutput().split('\n');
+    const QList<QByteArray> lines =
+        runHelper({QStringLiteral("--figure"), name, ws.root, QString::number(repetitions)}).split('\n');
     for (const QByteArray& line : lines) {
         const QList<QByteArray> parts = line.split(' ');
         if (parts.size() == 3 && parts[0] == "sample") {
@@ -272,26 +248,18 @@ Row figureRow(const Workspace& ws, const QString& name, int repetitions, const Q
 
 // ------------------------------------------------------------------ memory
 
-// Starts this program as a helper whose windows go to the Xvfb; its errors
-// come out with ours.
-void startOnX(QProcess& helper, const XServer& x, const QStringList& arguments)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x.display()));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    helper.setProcessEnvironment(env);
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QCoreApplication::applicationFilePath(), arguments);
-}
-
 // The resident size, in KiB, of a helper holding the state.
 double residentSize(const Workspace& ws, const XServer& x, bool full)
 {
     QProcess helper;
-    startOnX(helper, x,
-             {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), ws.root});
-    check(helper.waitForStarted(), QStringLiteral("the memory helper did not start"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x.display()));
+    helper.setProcessEnvironment(env);
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.start(
+        QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), ws.root});
     QByteArray said;
     while (!said.contains("ready\n") && helper.waitForReadyRead(120000)) {
         said += helper.readAllStandardOutput();
@@ -320,13 +288,9 @@ Row memoryRow(const Workspace& ws, const XServer& x)
     progress(QStringLiteral("measuring: memory"));
     std::vector<double> empty;
     std::vector<double> full;
-    for (int r = 0; r < kMemoryRuns; ++r) {
-        if (r % 2 == 0) {
-            empty.push_back(residentSize(ws, x, false));
-            full.push_back(residentSize(ws, x, true));
-        } else {
-            full.push_back(residentSize(ws, x, true));
-            empty.push_back(residentSize(ws, x, false));
+    for (int r = 0; r < kMemoryRuns; ++r) { // in turns, as every other figure
+        for (const bool withTypes : {r % 2 == 0, r % 2 != 0}) {
+            (withTypes ? full : empty).push_back(residentSize(ws, x, withTypes));
         }
     }
     return makeRow(
@@ -343,12 +307,9 @@ constexpr double kAtOnce = 0.1;
 std::vector<Response> responses(const Workspace& ws, const XServer& x)
 {
     progress(QStringLiteral("measuring: dropping down the type lists, scrolling and selecting files"));
-    QProcess helper;
-    startOnX(helper, x, {QStringLiteral("--respond"), ws.root});
-    check(helper.waitForStarted() && helper.waitForFinished(300000) && helper.exitCode() == 0,
-          QStringLiteral("the responsiveness helper failed"));
     std::vector<Response> found;
-    const QList<QByteArray> lines = helper.readAllStandardOutput().split('\n');
+    const QList<QByteArray> lines =
+        runHelper({QStringLiteral("--respond"), ws.root}, x.display()).split('\n');
     for (const QByteArray& line : lines) {
         if (line.startsWith("response ")) {
             const QList<QByteArray> parts = line.split(' ');
@@ -369,8 +330,6 @@ void printResponses(const std::vector<Response>& found)
                   << ms(kAtOnce).toStdString() << " | " << (r.seconds <= kAtOnce ? "yes" : "**no**")
                   << " |\n";
     }
-    std::cout << "\nEach action is timed from the key, click or call until its result is painted, in a\n"
-                 "helper whose windows are on the Xvfb; a type list is timed at its first drop-down.\n";
     std::cout.flush();
 }
 
@@ -385,19 +344,10 @@ void printTable(const std::vector<Row>& rows, const QString& machine)
         std::cout << "| " << row.what.toStdString() << " | " << row.against.toStdString() << " | "
                   << row.program.toStdString() << " | " << row.floor.toStdString() << " | "
                   << QString::number(row.ratio, 'f', 2).toStdString()
-                  << "x | <= " << QString::number(row.target, 'f', 1).toStdString() << "x | "
+                  << "x | <= " << QString::number(row.target, 'f', 2).toStdString() << "x | "
                   << (row.ratio <= row.target ? "yes" : "**no**") << " | " << row.samples << " |\n";
     }
-    std::cout
-        << "\nOrvane and Floor: the medians of the repetitions. Ratio: the median of the repetitions'\n"
-           "own ratios (in each repetition both sides are measured one after the other, in turns).\n"
-           "- Start-up: from posix_spawn to the main window being mapped on a private Xvfb (Qt's xcb\n"
-           "  platform), watched through the X server; the program is then killed. The bare QSettings\n"
-           "  read is timed inside a fresh process, where the program reads its store too.\n"
-           "- LoadTypes, SaveTypes, choosing and opening: the program's own classes in a helper process\n"
-           "  (offscreen platform, scripted dialogs). Before each choice the folder gets a new\n"
-           "  modification time an hour back, so nothing read for an earlier choice can be reused.\n"
-           "- Memory: VmRSS of a helper holding the state, its window shown on the Xvfb.\n";
+    std::cout << "\nMedians of the repetitions; the ratio is the median of their own ratios.\n";
     std::cout.flush();
 }
 
@@ -447,8 +397,9 @@ int runAll(const QStringList& only)
         progress(QStringLiteral("measuring: start-up"));
         startUp.run(kStartRuns);
         rows.push_back(makeRow(QStringLiteral("start-up to the main window shown, empty store"),
-                               QStringLiteral("a minimal Qt Widgets program that shows one window"),
-                               startUp.empty_, startUp.minimal_, 1.3, ms));
+                               QStringLiteral("a main window of the same kind: three menus, two labels, an "
+                                              "editable combo box and a list view"),
+                               startUp.empty_, startUp.minimal_, 1.15, ms));
         std::vector<double> emptyPlusRead;
         for (std::size_t i = 0; i < startUp.empty_.size(); ++i) {
             emptyPlusRead.push_back(startUp.empty_[i] + startUp.read_[i]);
@@ -562,7 +513,7 @@ int main(int argc, char* argv[])
             std::printf("elapsed %.9f\n", elapsed);
             return 0;
         }
-        if (argc >= 3 && std::string(argv[1]) == "--workspace") {
+        if (argc >= 3 && std::string(argv[1]) == "--workspace") { // the data kept, for --figure by hand
             QCoreApplication app(argc, argv);
             createWorkspace(Workspace{QString::fromLocal8Bit(argv[2])});
             return 0;

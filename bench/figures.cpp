@@ -217,11 +217,10 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
             for (int n = 0; n < kTypeCount; ++n) {
                 const QString suffix = QString::number(n);
                 const TypeRecord& record = records[static_cast<std::size_t>(n)];
-                settings.setValue(kTypesGroup + kFieldKeys[0] + suffix, record.Name);
-                settings.setValue(kTypesGroup + kFieldKeys[1] + suffix, record.Ext);
-                settings.setValue(kTypesGroup + kFieldKeys[2] + suffix, record.Path);
-                settings.setValue(kTypesGroup + kFieldKeys[3] + suffix, record.Desc);
-                settings.setValue(kTypesGroup + kFieldKeys[4] + suffix, record.App);
+                const QStringList values = fields(record);
+                for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
+                    settings.setValue(kTypesGroup + kFieldKeys[k] + suffix, values[k]);
+                }
             }
             settings.sync();
             elapsed = now() - start;
@@ -348,12 +347,12 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
 
     // The application really ran, with the file as its argument.
     const QString mark = ws.freshPath(QStringLiteral("mark"));
-    ::setenv("ORVANE_BENCH_MARK", QFile::encodeName(mark).constData(), 1);
+    ::setenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(mark).constData(), 1);
     main.FileList_DblClick();
     reapAll();
-    ::unsetenv("ORVANE_BENCH_MARK");
+    ::unsetenv("ORVANE_ARGSTUB_OUT");
     QFile written(mark);
-    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument,
+    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument + '\0',
           QStringLiteral("the opened application did not receive the file"));
     return samples;
 }
@@ -382,10 +381,12 @@ std::vector<Response> figureRespond(const Workspace& ws)
         return now() - start;
     };
     const auto dropDown = [&](platform::ComboBox& combo) {
-        const double took = timed([&] { combo.showPopup(); }, combo.view()->viewport());
-        check(combo.view()->isVisible() && combo.view()->model()->rowCount() == kTypeCount,
+        // Alt+Down, as a user drops it down from the keyboard.
+        const double took = timed([&] { QTest::keyClick(&combo.widget(), Qt::Key_Down, Qt::AltModifier); },
+                                  combo.dropDown()->viewport());
+        check(combo.dropDown()->isVisible() && combo.dropDown()->model()->rowCount() == kTypeCount,
               QStringLiteral("the type list did not drop down whole"));
-        combo.hidePopup();
+        QTest::keyClick(combo.dropDown(), Qt::Key_Escape);
         QCoreApplication::processEvents();
         return took;
     };

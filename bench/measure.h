@@ -36,7 +36,7 @@ double median(std::vector<double> values);
 
 // The generated data, under one temporary folder.
 //   types.conf  the store holding kTypeCount types; type 0, "Big", is the
-//               "*.txt" type of the big folder, opened with the tiny app
+//               "*.txt" type of the big folder, opened with the argument stub
 //   big/        kFolderFiles plain files, kMatchingFiles of them "*.txt"
 //   open/       one file, "letter.txt"
 struct Workspace {

@@ -1,152 +1,36 @@
 #include "bench/xserver.h"
 
-#include <QFile>
-#include <QProcess>
-
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "bench/measure.h"
 
-extern char** environ;
-
 namespace orvane::bench {
-
-namespace {
-
-// argv or envp for posix_spawn, owning its strings.
-class CStrings {
-public:
-    explicit CStrings(const std::vector<std::string>& strings) : strings_(strings)
-    {
-        for (std::string& s : strings_) {
-            pointers_.push_back(s.data());
-        }
-        pointers_.push_back(nullptr);
-    }
-    [[nodiscard]] char* const* get() const { return pointers_.data(); }
-
-private:
-    std::vector<std::string> strings_;
-    std::vector<char*> pointers_;
-};
-
-std::vector<std::string> environmentWith(const QStringList& changes)
-{
-    std::vector<std::string> out;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        bool replaced = false;
-        for (const QString& change : changes) {
-            if (change.section(u'=', 0, 0).toStdString() == name) {
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            out.push_back(entry);
-        }
-    }
-    for (const QString& change : changes) {
-        out.push_back(change.toStdString());
-    }
-    return out;
-}
-
-pid_t spawnQuiet(const std::vector<std::string>& argv, const std::vector<std::string>& envp, bool searchPath)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const CStrings args(argv);
-    const CStrings env(envp);
-    pid_t pid = -1;
-    const int error = searchPath
-                          ? posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.get(), env.get())
-                          : posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.get(), env.get());
-    posix_spawn_file_actions_destroy(&actions);
-    check(error == 0,
-          QStringLiteral("cannot start %1: %2")
-              .arg(QString::fromStdString(argv[0]), QString::fromLocal8Bit(std::strerror(error))));
-    return pid;
-}
-
-void reap(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
-} // namespace
 
 // ----------------------------------------------------------------- XServer
 
 XServer::XServer()
 {
-    int ends[2];
-    check(::pipe2(ends, O_CLOEXEC) == 0, QStringLiteral("no pipe for Xvfb"));
-    // Xvfb writes its display number to the descriptor it is given, which
-    // must therefore survive the exec.
-    const int writeEnd = ::fcntl(ends[1], F_DUPFD, 10);
-    ::close(ends[1]);
-    const std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(writeEnd),
-                                           "-screen",   "0",          "1280x1024x24",
-                                           "-nolisten", "tcp",        "-noreset"};
-    try {
-        pid_ = spawnQuiet(argv, environmentWith({}), true);
-    } catch (...) {
-        ::close(ends[0]);
-        ::close(writeEnd);
-        throw;
+    // Xvfb writes the display it took to the descriptor it is given.
+    xvfb_.reset(new QProcess);
+    xvfb_->setStandardErrorFile(QProcess::nullDevice());
+    xvfb_->start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    QByteArray said;
+    while (!said.contains('\n') && xvfb_->waitForReadyRead(20000)) {
+        said += xvfb_->readAllStandardOutput();
     }
-    ::close(writeEnd);
-
-    std::string number;
-    pollfd wait{ends[0], POLLIN, 0};
-    const double deadline = now() + 20;
-    while (now() < deadline) {
-        if (::poll(&wait, 1, 200) <= 0) {
-            continue;
-        }
-        char c = 0;
-        const ssize_t got = ::read(ends[0], &c, 1);
-        if (got <= 0 || c == '\n') {
-            break;
-        }
-        number += c;
-    }
-    ::close(ends[0]);
-    if (number.empty()) {
-        ::kill(pid_, SIGTERM);
-        reap(pid_);
-        throw CheckFailed(QStringLiteral("Xvfb did not start"));
-    }
-    display_ = ":" + QByteArray::fromStdString(number);
-}
-
-XServer::~XServer()
-{
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        reap(pid_);
-    }
+    check(said.contains('\n'), QStringLiteral("Xvfb did not start (package xvfb)"));
+    display_ = ':' + said.trimmed();
 }
 
 // -------------------------------------------------------------- SessionBus
@@ -156,68 +40,37 @@ SessionBus::SessionBus()
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
         return;
     }
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--print-address=1"),
-                  QStringLiteral("--print-pid=1")});
-    check(daemon.waitForFinished(10000) && daemon.exitCode() == 0,
-          QStringLiteral("dbus-daemon did not start (package dbus-daemon)"));
-    const QList<QByteArray> lines = daemon.readAllStandardOutput().split('\n');
-    const pid_t pid = static_cast<pid_t>(lines.value(1).trimmed().toLongLong());
-    check(!lines.value(0).isEmpty() && pid > 0, QStringLiteral("dbus-daemon said no address"));
-    pid_ = pid;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", lines.value(0).trimmed());
+    daemon_.reset(new QProcess);
+    daemon_->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                   QStringLiteral("--print-address=1")});
+    QByteArray said;
+    while (!said.contains('\n') && daemon_->waitForReadyRead(10000)) {
+        said += daemon_->readAllStandardOutput();
+    }
+    check(said.contains('\n'), QStringLiteral("dbus-daemon did not start (package dbus-daemon)"));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", said.trimmed());
 }
 
 SessionBus::~SessionBus()
 {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM); // not our child: --fork handed it to the system
+    if (daemon_) {
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
 }
 
-// ----------------------------------------------------------------- Spawned
-
-Spawned::Spawned(const QString& program, const QStringList& arguments, const QStringList& environment)
+Process startQuiet(const QString& program, const QStringList& environment)
 {
-    std::vector<std::string> argv = {QFile::encodeName(program).toStdString()};
-    for (const QString& argument : arguments) {
-        argv.push_back(argument.toStdString());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment) {
+        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     }
-    const std::vector<std::string> envp = environmentWith(environment);
-    started_ = now();
-    pid_ = spawnQuiet(argv, envp, false);
-}
-
-Spawned::~Spawned()
-{
-    kill();
-}
-
-int Spawned::wait(double timeoutSeconds)
-{
-    const double deadline = now() + timeoutSeconds;
-    for (;;) {
-        int status = 0;
-        const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
-        if (ended == pid_) {
-            pid_ = -1;
-            return status;
-        }
-        check(ended == 0 || errno == EINTR, QStringLiteral("lost a started program"));
-        check(now() < deadline, QStringLiteral("a started program did not end"));
-        ::usleep(5000);
-    }
-}
-
-void Spawned::kill()
-{
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        reap(pid_);
-        pid_ = -1;
-    }
+    Process process(new QProcess);
+    process->setProcessEnvironment(env);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(program, {});
+    check(process->waitForStarted(), QStringLiteral("cannot start ") + program);
+    return process;
 }
 
 // ---------------------------------------------------------------- MapWatch
@@ -294,7 +147,7 @@ QByteArray MapWatch::titleOf(unsigned int window)
     return {};
 }
 
-MapWatch::Shown MapWatch::waitShown(const QByteArray& title, double timeoutSeconds, pid_t owner)
+MapWatch::Shown MapWatch::waitShown(const QByteArray& title, double timeoutSeconds, const QProcess& owner)
 {
     const double deadline = now() + timeoutSeconds;
     const int fd = xcb_get_file_descriptor(connection_);
@@ -316,7 +169,8 @@ MapWatch::Shown MapWatch::waitShown(const QByteArray& title, double timeoutSecon
                             .arg(QString::fromUtf8(title))
                             .arg(timeoutSeconds));
         siginfo_t info{};
-        check(::waitid(P_PID, static_cast<id_t>(owner), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        check(::waitid(P_PID, static_cast<id_t>(owner.processId()), &info, WEXITED | WNOHANG | WNOWAIT) ==
+                      0 &&
                   info.si_pid == 0,
               QStringLiteral("the program ended before showing its window"));
         pollfd wait{fd, POLLIN, 0};
@@ -328,11 +182,9 @@ double timeToShown(MapWatch& watch, const QString& program, const QStringList& e
                    const QByteArray& title)
 {
     watch.drain();
-    Spawned child(program, {}, environment);
-    const double shown = watch.waitShown(title, 120, child.pid()).at;
-    const double elapsed = shown - child.started();
-    child.kill();
-    return elapsed;
+    const double started = now();
+    const auto child = startQuiet(program, environment);
+    return watch.waitShown(title, 120, *child).at - started;
 }
 
 } // namespace orvane::bench

@@ -16,7 +16,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QApplication::setDesktopFileName(QStringLiteral("orvane"));
+    // The desktop entry's name, which is also the Wayland app id.
+    QApplication::setDesktopFileName(QStringLiteral("com.velcora.orvane"));
     orvane::platform::useLazyStandardIcons();
 
     orvane::platform::QtDialogs dialogs;

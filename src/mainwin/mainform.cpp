@@ -207,13 +207,15 @@ void MainForm::Form_Load()
 
 void MainForm::Form_Unload()
 {
-    if (!SaveTypes(g_)) {
+    const bool saved = SaveTypes(g_);
+    if (!saved) {
         MsgBox(g_,
                QStringLiteral("The types could not be saved to") + QStringLiteral("\r\n") +
                    g_.services.settings.location(),
                Buttons::Ok, Icon::Critical, kHelpFileMenu);
     }
-    g_.services.desktop.endNow(0);
+    // A failed save ends with status 1, so that a session or a script sees it.
+    g_.services.desktop.endNow(saved ? 0 : 1);
 }
 
 void MainForm::MnuExit_Click()

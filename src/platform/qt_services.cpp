@@ -10,8 +10,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSortFilterProxyModel>
+#include <QStandardPaths>
 
 #include <cstdlib>
 
@@ -155,74 +155,75 @@ QtSettingsStore::QtSettingsStore(const QString& iniFile) : iniFile_(iniFile) {}
 
 QtSettingsStore::~QtSettingsStore() = default;
 
-QSettings& QtSettingsStore::settings(const QString& app)
+QString QtSettingsStore::path(const QString& app) const
 {
-    if (!settings_ || app != app_) {
-        app_ = app;
-        if (iniFile_.isEmpty()) {
-            settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, app, app);
-        } else {
-            settings_ = std::make_unique<QSettings>(iniFile_, QSettings::IniFormat);
-        }
+    if (!iniFile_.isEmpty()) {
+        return iniFile_;
     }
-    return *settings_;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + app + u'/' + app +
+           QStringLiteral(".conf");
+}
+
+IniFile& QtSettingsStore::file(const QString& app)
+{
+    if (!file_ || app != app_) {
+        app_ = app;
+        QFile stored(path(app));
+        // No file, or one that cannot be read, holds no keys.
+        file_ = std::make_unique<IniFile>(stored.open(QIODevice::ReadOnly) ? IniFile::parse(stored.readAll())
+                                                                           : IniFile());
+    }
+    return *file_;
 }
 
 QString QtSettingsStore::get(const QString& app, const QString& section, const QString& key,
                              const QString& defaultValue)
 {
-    const QVariant value = settings(app).value(section + u'/' + key);
-    if (!value.isValid()) {
-        return defaultValue;
-    }
-    // An unquoted value holding commas, written by hand, reads as a list.
-    if (value.typeId() == QMetaType::QStringList) {
-        return value.toStringList().join(u',');
-    }
-    return value.toString();
+    const QString* value = file(app).value(section, key);
+    return value != nullptr ? *value : defaultValue;
 }
 
 void QtSettingsStore::save(const QString& app, const QString& section, const QString& key,
                            const QString& value)
 {
-    settings(app).setValue(section + u'/' + key, value);
+    file(app).setValue(section, key, value);
 }
 
 void QtSettingsStore::deleteSection(const QString& app, const QString& section)
 {
-    settings(app).remove(section);
+    file(app).removeSection(section);
 }
 
 bool QtSettingsStore::flush()
 {
-    if (!settings_) {
+    if (!file_) {
         return true;
     }
-    if (!settings_->isWritable()) {
-        return false;
-    }
-    settings_->sync();
-    return settings_->status() != QSettings::AccessError;
+    // The whole store is written anew from what this copy of the program
+    // holds, never merged with what another left on disk.
+    const QString where = path(app_);
+    QDir().mkpath(QFileInfo(where).absolutePath());
+    QString error;
+    return replaceFileDurably(where, file_->text(), error, calls_);
 }
 
 QString QtSettingsStore::location()
 {
-    return settings_ ? QDir::toNativeSeparators(settings_->fileName()) : QString();
+    return file_ ? QDir::toNativeSeparators(path(app_)) : QString();
 }
 
 void QtSettingsStore::keepBackup()
 {
-    if (!settings_) {
+    if (!file_) {
         return;
     }
-    // On Windows the store is the registry, which has no file to copy.
-    const QString file = settings_->fileName();
-    if (!QFileInfo(file).isFile()) {
+    const QString stored = path(app_);
+    if (!QFileInfo(stored).isFile()) {
         return;
     }
-    const QString backup = file + QStringLiteral(".bak");
+    const QString backup = stored + QStringLiteral(".bak");
     QFile::remove(backup);
-    QFile::copy(file, backup);
+    QFile::copy(stored, backup);
 }
 
 // ----------------------------------------------------------------- Desktop

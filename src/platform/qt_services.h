@@ -8,9 +8,8 @@
 
 #include <memory>
 
+#include "platform/inifile.h"
 #include "platform/services.h"
-
-class QSettings;
 
 namespace orvane::platform {
 
@@ -33,9 +32,10 @@ private:
     QPointer<QWidget> mainWindow_;
 };
 
-// The settings store in QSettings' native format: on Linux the file
-// $XDG_CONFIG_HOME/<app>/<app>.conf, on Windows the user's registry. Tests
-// give a file of their own.
+// The settings store: the file $XDG_CONFIG_HOME/<app>/<app>.conf in the
+// format QSettings writes, read whole at first use and written whole, durably,
+// at each flush. Tests give a file of their own, and may replace the system
+// calls of a save to make one fail.
 class QtSettingsStore final : public SettingsStore {
 public:
     QtSettingsStore();
@@ -52,12 +52,16 @@ public:
     QString location() override;
     void keepBackup() override;
 
+    void setFileCalls(FileCalls calls) { calls_ = std::move(calls); }
+
 private:
-    QSettings& settings(const QString& app);
+    [[nodiscard]] QString path(const QString& app) const;
+    IniFile& file(const QString& app);
 
     QString iniFile_;
     QString app_;
-    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<IniFile> file_;
+    FileCalls calls_ = FileCalls::system();
 };
 
 class QtDesktop final : public Desktop {

@@ -27,7 +27,17 @@ void ShowOpen(Globals& g)
 
 void ShowHelpTopic(Globals& g, int topic)
 {
-    skipping([&] { g.services.starter.start(platform::helpViewer(), {platform::helpPage(topic)}); });
+    const QString viewer = platform::helpViewer();
+    const QString page = platform::helpPage(topic);
+    try {
+        g.services.starter.start(viewer, {page});
+    } catch (const platform::Failure&) {
+        // Without the desktop's viewer the pages can still be read in any
+        // browser: say where they are rather than doing nothing.
+        g.MessageString = QStringLiteral("The help viewer %1 could not be started.").arg(viewer) +
+                          QStringLiteral("\r\n") + QStringLiteral("The help page is ") + page;
+        MsgBox(g, g.MessageString, platform::Buttons::Ok, platform::Icon::None, 0);
+    }
 }
 
 } // namespace orvane

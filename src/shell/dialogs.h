@@ -21,7 +21,7 @@ QString InputBox(Globals& g, const QString& prompt, const QString& defaultText, 
 void ShowOpen(Globals& g);
 
 // Starts the help viewer on a topic (0: the contents) without waiting for
-// it; whether it could start is not followed up.
+// it. When the viewer cannot be started at all, a box names the page.
 void ShowHelpTopic(Globals& g, int topic);
 
 } // namespace orvane

@@ -27,7 +27,7 @@ QString BuildPlatformString()
 void PrepareVersion(Globals& g, QWidget& mainForm)
 {
     reporting(g, Code::GPV, [&] {
-        g.VersionString = QStringLiteral("1.02");
+        g.VersionString = QStringLiteral(ORVANE_VERSION);
         g.TitleString = kAppName + u' ' + g.VersionString;
         g.PlatformString = BuildPlatformString();
         mainForm.setWindowTitle(g.TitleString);

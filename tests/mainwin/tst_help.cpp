@@ -8,6 +8,7 @@
 #include "platform/help.h"
 #include "platform/helpkey.h"
 #include "platform/qt_services.h"
+#include "shell/dialogs.h"
 #include "support/harness.h"
 
 using namespace orvane;
@@ -22,13 +23,32 @@ private Q_SLOTS:
         Harness h;
         h.start();
         h.main().MnuContents_Click();
-        h.starter.failing.append(QStringLiteral("xdg-open"));
-        h.main().MnuContents_Click(); // a viewer that cannot start shows nothing
+        QCOMPARE(h.dialogs.shown.size(), 0);
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(h.starter.started[0].program, QStringLiteral("xdg-open"));
         QCOMPARE(h.starter.started[0].arguments, QStringList({platform::helpPage(0)}));
         QVERIFY(platform::helpPage(0).endsWith(QStringLiteral("/help/index.html")));
-        QCOMPARE(h.dialogs.shown.size(), 0);
+
+        // Without the viewer, a plain box says where the page is, and the
+        // program goes on: it is no failure of the program's own.
+        h.starter.failing.append(QStringLiteral("xdg-open"));
+        h.dialogs.answer(platform::Answer::Ok).answer(platform::Answer::Ok);
+        h.main().MnuContents_Click();
+        ShowHelpTopic(h.g, 9);
+        QCOMPARE(h.starter.started.size(), 1);
+        QCOMPARE(h.dialogs.shown.size(), 2);
+        const auto& box = h.dialogs.shown[0].message;
+        QCOMPARE(box.text,
+                 QStringLiteral("The help viewer xdg-open could not be started.\r\nThe help page is ") +
+                     platform::helpPage(0));
+        QCOMPARE(box.title, QStringLiteral("Orvane"));
+        QCOMPARE(box.helpFile, QStringLiteral("orvane.hlp"));
+        QCOMPARE(box.helpNumber, 0);
+        QCOMPARE(box.buttons, platform::Buttons::Ok);
+        QCOMPARE(box.icon, platform::Icon::None);
+        QVERIFY(h.dialogs.shown[1].message.text.endsWith(platform::helpPage(9)));
+        QCOMPARE(h.g.ErrorCount, 0);
+        QCOMPARE(h.main().windowTitle(), QStringLiteral("Orvane 1.02"));
         for (const int topic : {0, 2, 3, 6, 7, 8, 9}) {
             QVERIFY2(QFileInfo::exists(platform::helpPage(topic)), qPrintable(platform::helpPage(topic)));
         }

@@ -1,0 +1,54 @@
+#pragma once
+
+// The settings file: sections of "key=value" lines, in the format QSettings
+// writes, read back so that every value comes back exactly as it was saved,
+// and written so that a failure at any point leaves the old file as it was.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace orvane::platform {
+
+class IniFile {
+public:
+    using Keys = std::vector<std::pair<QString, QString>>;
+
+    // Reads the file's text. Keys may be written with %20 or plain blanks;
+    // values quoted or not; an unquoted value keeps its commas and inner
+    // blanks. Lines that are neither a section nor a key are skipped.
+    static IniFile parse(const QByteArray& text);
+    // The text QSettings would write for the same keys, in their order.
+    [[nodiscard]] QByteArray text() const;
+
+    [[nodiscard]] const QString* value(const QString& section, const QString& key) const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+    void removeSection(const QString& section);
+
+private:
+    std::vector<std::pair<QString, Keys>> sections_;
+};
+
+// The system calls a save makes, replaceable so that tests can make any one
+// of them fail.
+struct FileCalls {
+    std::function<ssize_t(int fd, const char* data, std::size_t size)> write;
+    std::function<int(int fd)> fsync;
+    std::function<int(const char* from, const char* to)> rename;
+    static FileCalls system();
+};
+
+// Writes bytes to a new file beside path, syncs it and its folder, and only
+// then puts it in path's place; a path that is a symbolic link keeps the
+// link and has its target replaced. On any failure the old file is left as
+// it was, the new one removed, and the error's text given in error.
+bool replaceFileDurably(const QString& path, const QByteArray& bytes, QString& error,
+                        const FileCalls& calls = FileCalls::system());
+
+} // namespace orvane::platform

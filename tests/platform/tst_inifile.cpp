@@ -1,0 +1,235 @@
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include "platform/inifile.h"
+#include "platform/qt_services.h"
+
+using namespace orvane::platform;
+using namespace Qt::StringLiterals;
+
+// The settings store's file: every value back exactly as saved, files of
+// earlier versions and hand-written ones read as meant, and a save that
+// fails anywhere leaving the old file as it was.
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+    static QByteArray read(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+    }
+    static void write(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QString get(const QString& path, const QString& key)
+    {
+        QtSettingsStore store(path);
+        return store.get(u"Orvane"_s, u"Types"_s, key, u"(none)"_s);
+    }
+    static QStringList leftovers(const QString& folder, const QString& name)
+    {
+        QStringList out = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        out.removeAll(name);
+        return out;
+    }
+
+private Q_SLOTS:
+    void valuesComeBackExactly_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("commas and blanks") << u"Letters, memos,  and notes"_s;
+        QTest::newRow("semicolon") << u"a;b ; c"_s;
+        QTest::newRow("quotes") << u"say \"hi\" and 'bye'"_s;
+        QTest::newRow("backslashes") << u"C:\\back\\"_s;
+        QTest::newRow("equals") << u"a=b==c"_s;
+        QTest::newRow("at") << u"@home"_s;
+        QTest::newRow("double at") << u"@@x"_s;
+        QTest::newRow("looks like a mark") << u"@Invalid()"_s;
+        QTest::newRow("outer blanks") << u"  padded  "_s;
+        QTest::newRow("tabs and newlines") << u"\tone\ntwo\r\nthree\t"_s;
+        QTest::newRow("control then hex digit") << u"\x01"
+                                                   "a\x7f"_s;
+        QTest::newRow("non-ASCII") << u"café – 日本語 😀"_s;
+        QTest::newRow("hash and brackets") << u"#[not a section]"_s;
+        QTest::newRow("empty") << QString();
+        QTest::newRow("1 MiB") << QString(1 << 20, u'x');
+    }
+
+    void valuesComeBackExactly()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Orvane.conf"_s);
+        {
+            QtSettingsStore store(path);
+            store.save(u"Orvane"_s, u"Types"_s, u"Type desc 0"_s, value);
+            QVERIFY(store.flush());
+        }
+        QCOMPARE(get(path, u"Type desc 0"_s), value);
+        // Earlier versions read the file through QSettings: they still can.
+        QSettings earlier(path, QSettings::IniFormat);
+        QCOMPARE(earlier.value(u"Types/Type desc 0"_s).toString(), value);
+
+        // And a file an earlier version wrote reads the same.
+        const QString old = dir.filePath(u"old.conf"_s);
+        {
+            QSettings writer(old, QSettings::IniFormat);
+            writer.setValue(u"Types/Type desc 0"_s, value);
+        }
+        QCOMPARE(get(old, u"Type desc 0"_s), value);
+    }
+
+    void handWrittenFilesReadAsMeant()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Orvane.conf"_s);
+        write(path, "; written by hand\r\n[Types]\r\nNumber Of Types = 2\r\n"
+                    "Type%20desc%200=Letters, memos,  and notes\r\n"
+                    "Type desc 1 = \"  quoted, with blanks  \"\r\n"
+                    "Type path 1=/home/anna/My Letters/\r\n"
+                    "Type app 1=/usr/bin/a \\\r\nb\r\n");
+        QCOMPARE(get(path, u"Number Of Types"_s), u"2"_s);
+        QCOMPARE(get(path, u"Type desc 0"_s), u"Letters, memos,  and notes"_s);
+        QCOMPARE(get(path, u"Type desc 1"_s), u"  quoted, with blanks  "_s);
+        QCOMPARE(get(path, u"Type path 1"_s), u"/home/anna/My Letters/"_s);
+        QCOMPARE(get(path, u"Type app 1"_s), u"/usr/bin/a b"_s);
+        QCOMPARE(get(path, u"Type name 0"_s), u"(none)"_s);
+
+        // What an earlier version wrote, byte for byte, reads unchanged.
+        write(path, "[Types]\nNumber%20Of%20Types=1\nType%20name%200=Caf\xc3\xa9\n"
+                    "Type%20desc%200=\"Letters, memos,  and notes\"\n"
+                    "Type%20path%200=/home/anna/\nType%20app%200=C:\\\\back\\\\\n");
+        QCOMPARE(get(path, u"Type name 0"_s), u"Café"_s);
+        QCOMPARE(get(path, u"Type desc 0"_s), u"Letters, memos,  and notes"_s);
+        QCOMPARE(get(path, u"Type app 0"_s), u"C:\\back\\"_s);
+    }
+
+    void aSaveThatFailsAnywhereKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Orvane.conf"_s);
+        const QByteArray old = "[Types]\nNumber%20Of%20Types=1\nType%20name%200=Old\n";
+        write(path, old);
+        QtSettingsStore store(path);
+        store.deleteSection(u"Orvane"_s, u"Types"_s);
+        for (int n = 0; n < 3; ++n) {
+            store.save(u"Orvane"_s, u"Types"_s, u"Type name %1"_s.arg(n), u"New name, number %1"_s.arg(n));
+        }
+        const QByteArray text = IniFile::parse(read(path)).text();
+        QVERIFY(text.size() > 40);
+
+        // The disk fills up after any number of bytes.
+        for (int room = 0; room < 200; ++room) {
+            int left = room;
+            FileCalls calls = FileCalls::system();
+            calls.write = [&left](int fd, const char* data, std::size_t size) -> ssize_t {
+                if (left == 0) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                const auto n = ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(left)));
+                left -= static_cast<int>(n);
+                return n;
+            };
+            store.setFileCalls(calls);
+            const bool saved = store.flush();
+            if (saved) { // everything fitted
+                QVERIFY2(room > 100, qPrintable(QString::number(room)));
+                break;
+            }
+            QCOMPARE(read(path), old);
+            QCOMPARE(leftovers(dir.path(), u"Orvane.conf"_s), QStringList());
+        }
+        QVERIFY(read(path).contains("New name, number 2"));
+
+        // A failing sync or rename is a failed save too.
+        write(path, old);
+        FileCalls noSync = FileCalls::system();
+        noSync.fsync = [](int) {
+            errno = EIO;
+            return -1;
+        };
+        store.setFileCalls(noSync);
+        QVERIFY(!store.flush());
+        QCOMPARE(read(path), old);
+        FileCalls noRename = FileCalls::system();
+        noRename.rename = [](const char*, const char*) {
+            errno = EDQUOT;
+            return -1;
+        };
+        store.setFileCalls(noRename);
+        QVERIFY(!store.flush());
+        QCOMPARE(read(path), old);
+        QCOMPARE(leftovers(dir.path(), u"Orvane.conf"_s), QStringList());
+
+        // A store that is a folder cannot be replaced.
+        QtSettingsStore folder(dir.filePath(u"folder.conf"_s));
+        QDir().mkpath(dir.filePath(u"folder.conf"_s));
+        folder.save(u"Orvane"_s, u"Types"_s, u"Number Of Types"_s, u"0"_s);
+        QVERIFY(!folder.flush());
+        QVERIFY(QFileInfo(dir.filePath(u"folder.conf"_s)).isDir());
+    }
+
+    void aLinkedStoreStaysALink()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"real.conf"_s);
+        const QString link = dir.filePath(u"Orvane.conf"_s);
+        write(target, "[Types]\nNumber%20Of%20Types=0\n");
+        QVERIFY(QFile::link(target, link));
+        QtSettingsStore store(link);
+        store.save(u"Orvane"_s, u"Types"_s, u"Number Of Types"_s, u"3"_s);
+        QVERIFY(store.flush());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(read(target).contains("Number%20Of%20Types=3"));
+    }
+
+    void aFullDiskKeepsTheOldFile()
+    {
+        if (::geteuid() != 0) {
+            QSKIP("a small file system of its own needs root (CI runs as root)");
+        }
+        QTemporaryDir dir;
+        const QByteArray mountPoint = QFile::encodeName(dir.path());
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0) {
+            QSKIP(
+                qPrintable(u"tmpfs could not be mounted: "_s + QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        const QString path = dir.filePath(u"Orvane.conf"_s);
+        const QByteArray old = "[Types]\nNumber%20Of%20Types=1\nType%20name%200=Old\n";
+        write(path, old);
+        // Fill all but one page.
+        {
+            QFile filler(dir.filePath(u"filler"_s));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray page(4096, 'x');
+            while (filler.write(page) == page.size() && filler.flush()) {
+            }
+            filler.close();
+            QVERIFY(filler.resize(filler.size() - 4096));
+        }
+        QtSettingsStore store(path);
+        store.save(u"Orvane"_s, u"Types"_s, u"Type desc 0"_s, QString(3 * 4096, u'd'));
+        const bool saved = store.flush();
+        const QByteArray after = read(path);
+        const QStringList left = leftovers(dir.path(), u"Orvane.conf"_s);
+        ::umount(mountPoint.constData());
+        QVERIFY(!saved);
+        QCOMPARE(after, old);
+        QCOMPARE(left, QStringList{u"filler"_s});
+    }
+};
+
+QTEST_MAIN(TestIniFile)
+#include "tst_inifile.moc"
