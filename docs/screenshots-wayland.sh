@@ -18,17 +18,8 @@ e2e_begin screenshots "$orvane" "$(type -P true)"
 shots="$docs/screenshots"
 mkdir -p "$shots"
 
-sample="$HOME/anna/Documents"
-mkdir -p "$sample/Letters" "$sample/Photos" "$sample/Notes"
-touch "$sample/Letters/"{"Dear Anna.txt","Thank you.txt","To the landlord.txt"}
-touch "$sample/Photos/"{"Beach at dusk.jpg","Birthday cake.jpg","Garden in May.jpg","Lighthouse.jpg","Old harbour.jpg"}
-touch "$sample/Notes/"{"Groceries.md","Ideas.md","Reading list.md"}
-{
-    printf '[Types]\nNumber Of Types=3\n'
-    type_lines 0 Letters txt "$sample/Letters/" "Letters to family and friends" /usr/bin/xdg-open
-    type_lines 1 Photos jpg "$sample/Photos/" '"Holiday and family photos, to show in the image viewer"' /usr/bin/xdg-open
-    type_lines 2 Notes md "$sample/Notes/" "Notes and lists in Markdown" /usr/bin/xdg-open
-} | write_settings
+# shellcheck source=SCRIPTDIR/sample-home.sh
+source "$docs/sample-home.sh"
 
 # shoot WID NAME: the window's part of the screen to NAME.png.
 shoot()

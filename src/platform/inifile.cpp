@@ -283,15 +283,15 @@ IniFile IniFile::parse(const QByteArray& bytes)
 QByteArray IniFile::text() const
 {
     QByteArray out;
-    for (const auto& [section, keys] : sections_) {
-        if (keys.empty()) {
+    for (const Section& section : sections_) {
+        if (section.keys.empty()) {
             continue;
         }
         if (!out.isEmpty()) {
             out += '\n';
         }
-        out += '[' + escapeKey(section) + "]\n";
-        for (const auto& [key, value] : keys) {
+        out += '[' + escapeKey(section.name) + "]\n";
+        for (const auto& [key, value] : section.keys) {
             out += escapeKey(key) + '=' + escapeValue(value) + '\n';
         }
     }
@@ -300,38 +300,32 @@ QByteArray IniFile::text() const
 
 const QString* IniFile::value(const QString& section, const QString& key) const
 {
-    for (const auto& [name, keys] : sections_) {
-        if (name == section) {
-            for (const auto& [k, v] : keys) {
-                if (k == key) {
-                    return &v;
-                }
-            }
-        }
+    const Section* s = find(*this, section);
+    if (s == nullptr) {
+        return nullptr;
     }
-    return nullptr;
+    const auto at = s->where.constFind(key);
+    return at == s->where.constEnd() ? nullptr : &s->keys[*at].second;
 }
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value)
 {
-    auto found = std::find_if(sections_.begin(), sections_.end(),
-                              [&section](const auto& s) { return s.first == section; });
-    if (found == sections_.end()) {
-        sections_.emplace_back(section, Keys{});
-        found = std::prev(sections_.end());
+    Section* s = find(*this, section);
+    if (s == nullptr) {
+        s = &sections_.emplace_back(Section{section, {}, {}});
     }
-    for (auto& [k, v] : found->second) {
-        if (k == key) {
-            v = value;
-            return;
-        }
+    const auto at = s->where.constFind(key);
+    if (at != s->where.constEnd()) {
+        s->keys[*at].second = value;
+        return;
     }
-    found->second.emplace_back(key, value);
+    s->where.insert(key, s->keys.size());
+    s->keys.emplace_back(key, value);
 }
 
 void IniFile::removeSection(const QString& section)
 {
-    std::erase_if(sections_, [&section](const auto& s) { return s.first == section; });
+    std::erase_if(sections_, [&section](const Section& s) { return s.name == section; });
 }
 
 // ------------------------------------------------------------------ saving

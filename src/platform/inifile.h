@@ -5,6 +5,7 @@
 // and written so that a failure at any point leaves the old file as it was.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <cstddef>
@@ -32,7 +33,23 @@ public:
     void removeSection(const QString& section);
 
 private:
-    std::vector<std::pair<QString, Keys>> sections_;
+    struct Section {
+        QString name;
+        Keys keys;                          // in the order they were set
+        QHash<QString, std::size_t> where; // each key's place in keys
+    };
+    // The section of that name in self, const or not; null when there is none.
+    template <typename Self> static auto* find(Self& self, const QString& section)
+    {
+        for (auto& s : self.sections_) {
+            if (s.name == section) {
+                return &s;
+            }
+        }
+        return static_cast<decltype(&self.sections_.front())>(nullptr);
+    }
+
+    std::vector<Section> sections_;
 };
 
 // The system calls a save makes, replaceable so that tests can make any one

@@ -10,16 +10,6 @@ namespace orvane::platform {
 // by the device pixel ratio, so one logical pixel of the screen is 15 twips.
 constexpr int kTwipsPerPixel = 15;
 
-constexpr int pixels(int twips)
-{
-    return twips / kTwipsPerPixel;
-}
-
-constexpr QRect twipsRect(int left, int top, int width, int height)
-{
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
-}
-
 // How the windows' layouts, given in twips, become pixels. The scale follows
 // the desktop's font, as layouts once followed the screen's logical
 // resolution: the small dialog font of 7.5 pt (10 pixels at 96 dpi) gives 15

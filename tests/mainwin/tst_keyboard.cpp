@@ -1,4 +1,3 @@
-#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 
@@ -71,18 +70,6 @@ private Q_SLOTS:
         QTest::mouseRelease(main.FileList.viewport(), Qt::LeftButton, {}, first.center());
         QCOMPARE(opened(h).starts, 3);
         QCOMPARE(opened(h).file, letters + u"dear.txt"_s);
-    }
-
-    void thePreferencesWindowIsAnnouncedAsADialog()
-    {
-        test::Harness h;
-        h.start();
-        QAccessibleInterface* pref = QAccessible::queryAccessibleInterface(&h.pref());
-        QVERIFY(pref != nullptr);
-        QCOMPARE(pref->role(), QAccessible::Dialog);
-        h.pref().show();
-        QCOMPARE(pref->text(QAccessible::Name), u"Preferences"_s);
-        QCOMPARE(QAccessible::queryAccessibleInterface(&h.main())->role(), QAccessible::Window);
     }
 };
 
