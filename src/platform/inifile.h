@@ -35,7 +35,7 @@ public:
 private:
     struct Section {
         QString name;
-        Keys keys;                          // in the order they were set
+        Keys keys;                         // in the order they were set
         QHash<QString, std::size_t> where; // each key's place in keys
     };
     // The section of that name in self, const or not; null when there is none.
