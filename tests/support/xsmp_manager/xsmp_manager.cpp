@@ -51,11 +51,17 @@ struct Session {
     bool ended = false;
 };
 
-Session& session(SmPointer data) { return *static_cast<Session*>(data); }
+Session& session(SmPointer data)
+{
+    return *static_cast<Session*>(data);
+}
 
 // Only a client on this machine's unix socket may connect, without
 // authentication data of its own.
-Bool localOnly(char* host) { return std::strncmp(host, "local/", 6) == 0 ? True : False; }
+Bool localOnly(char* host)
+{
+    return std::strncmp(host, "local/", 6) == 0 ? True : False;
+}
 
 // A broken connection shows in IceProcessMessages' result; the default
 // handler would end the whole program.
@@ -170,7 +176,10 @@ void deleteProperties(SmsConn, SmPointer, int count, char** names)
     std::free(names);
 }
 
-void getProperties(SmsConn sms, SmPointer) { SmsReturnProperties(sms, 0, nullptr); }
+void getProperties(SmsConn sms, SmPointer)
+{
+    SmsReturnProperties(sms, 0, nullptr);
+}
 
 Status newClient(SmsConn sms, SmPointer data, unsigned long* mask, SmsCallbacks* callbacks, char** failure)
 {
