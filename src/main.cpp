@@ -1,11 +1,13 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include "catalogue/catalogue.h"
 #include "mainwin/mainform.h"
 #include "platform/forms.h"
 #include "platform/helpkey.h"
 #include "platform/icons.h"
 #include "platform/qt_services.h"
+#include "platform/session.h"
 #include "platform/system_associations.h"
 #include "platform/system_starter.h"
 #include "shell/dialogs.h"
@@ -28,6 +30,15 @@ int main(int argc, char* argv[])
     orvane::platform::Services services{dialogs, settings, starter, associations, desktop};
     orvane::Globals globals(services);
 
+    // One copy per user and store: a second start shows the first copy's
+    // window and ends.
+    const QString lockFile = settings.path(orvane::kAppName) + QStringLiteral(".lock");
+    orvane::platform::SingleCopy copy(lockFile, orvane::platform::SingleCopy::defaultSocket(lockFile));
+    if (!copy.claim()) {
+        return 0;
+    }
+    desktop.setBeforeEnd([&copy] { copy.release(); });
+
     orvane::platform::HelpKey helpKey([&globals](int topic) { orvane::ShowHelpTopic(globals, topic); });
     QApplication::instance()->installEventFilter(&helpKey);
 
@@ -37,9 +48,22 @@ int main(int argc, char* argv[])
     dialogs.setMainWindow(&form);
     form.Form_Load();
     form.show();
+    copy.setWindow(&form);
 
-    // The desktop session ending closes the main window like any other close.
+    // From here on the catalogue is loaded, and every way the session ends
+    // the program saves it first. The signals a session or a terminal sends
+    // end it as File > Exit does, even while a box waits for an answer.
+    const orvane::platform::EndSignals endSignals([&form](int) { form.EndSession(); });
+    // Without a display nothing can be shown or asked: the catalogue is
+    // saved before the window system ends the process.
+    const orvane::platform::DisplayLoss displayLoss([&globals] { orvane::SaveTypes(globals); });
+    // A checkpoint saves and the program goes on; at a logout the session
+    // manager then tells the program to quit.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.Form_Unload(); });
-    return QApplication::exec();
+                     [&form](QSessionManager&) { form.Checkpoint(); });
+
+    QApplication::exec();
+    // Asked to quit (the session manager at a logout) without the main
+    // window being closed: end as closing it would.
+    form.Form_Unload();
 }

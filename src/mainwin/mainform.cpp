@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QPixmap>
 
+#include <cstdio>
+
 #include "catalogue/catalogue.h"
 #include "catalogue/paths.h"
 #include "platform/failure.h"
@@ -216,6 +218,22 @@ void MainForm::Form_Unload()
     }
     // A failed save ends with status 1, so that a session or a script sees it.
     g_.services.desktop.endNow(saved ? 0 : 1);
+}
+
+bool MainForm::Checkpoint()
+{
+    const bool saved = SaveTypes(g_);
+    if (!saved) {
+        std::fputs(qPrintable(QStringLiteral("The types could not be saved to ") +
+                              g_.services.settings.location() + u'\n'),
+                   stderr);
+    }
+    return saved;
+}
+
+void MainForm::EndSession()
+{
+    g_.services.desktop.endNow(Checkpoint() ? 0 : 1);
 }
 
 void MainForm::MnuExit_Click()

@@ -58,6 +58,14 @@ public:
     void MnuContents_Click();
     void MnuAbout_Click();
 
+    // The desktop session asks for the catalogue to be saved (a checkpoint):
+    // it is saved and the program goes on. False when it could not be.
+    bool Checkpoint();
+    // The session ends the program (a signal, a logout): the catalogue is
+    // saved and the program ends, without waiting for anyone. A failed save
+    // is said on the standard error and ends with status 1.
+    void EndSession();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;

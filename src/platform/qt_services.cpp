@@ -170,9 +170,11 @@ IniFile& QtSettingsStore::file(const QString& app)
     if (!file_ || app != app_) {
         app_ = app;
         QFile stored(path(app));
-        // No file, or one that cannot be read, holds no keys.
-        file_ = std::make_unique<IniFile>(stored.open(QIODevice::ReadOnly) ? IniFile::parse(stored.readAll())
-                                                                           : IniFile());
+        // No file holds no keys. One that is there but cannot be read holds
+        // none either, and is kept as it is.
+        const bool opened = stored.open(QIODevice::ReadOnly);
+        unreadable_ = !opened && stored.exists();
+        file_ = std::make_unique<IniFile>(opened ? IniFile::parse(stored.readAll()) : IniFile());
     }
     return *file_;
 }
@@ -199,6 +201,9 @@ bool QtSettingsStore::flush()
 {
     if (!file_) {
         return true;
+    }
+    if (unreadable_) {
+        return false;
     }
     // The whole store is written anew from what this copy of the program
     // holds, never merged with what another left on disk.
@@ -257,6 +262,9 @@ void QtDesktop::processEvents()
 
 void QtDesktop::endNow(int exitCode)
 {
+    if (beforeEnd_) {
+        beforeEnd_();
+    }
     std::_Exit(exitCode);
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "platform/inifile.h"
@@ -54,23 +55,33 @@ public:
 
     void setFileCalls(FileCalls calls) { calls_ = std::move(calls); }
 
-private:
+    // The file that holds the program's settings.
     [[nodiscard]] QString path(const QString& app) const;
+
+private:
     IniFile& file(const QString& app);
 
     QString iniFile_;
     QString app_;
     std::unique_ptr<IniFile> file_;
+    // The file is there but could not be read: it is never written over.
+    bool unreadable_ = false;
     FileCalls calls_ = FileCalls::system();
 };
 
 class QtDesktop final : public Desktop {
 public:
+    // Runs just before the program ends at once (to give up a lock).
+    void setBeforeEnd(std::function<void()> beforeEnd) { beforeEnd_ = std::move(beforeEnd); }
+
     std::int64_t fileLength(const QString& path) override;
     int screenWidthTwips() override;
     int screenHeightTwips() override;
     void processEvents() override;
     [[noreturn]] void endNow(int exitCode) override;
+
+private:
+    std::function<void()> beforeEnd_;
 };
 
 } // namespace orvane::platform

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Every way a session ends the program keeps the catalogue: SIGTERM, SIGHUP
+# (with the name box still open: its unfinished rename is not stored) and
+# SIGINT each save and end with status 0; a SIGINT that was ignored when the
+# program started stays ignored; when the display goes, the catalogue is
+# saved before the process ends. A second start shows the first copy and
+# ends with 0; a lock left by a copy that was killed does not block the next.
+#
+# usage: session_end.sh ORVANE ARGSTUB
+
+source "$(dirname "$0")/lib.sh"
+e2e_begin session_end "$@"
+
+docs="$E2E_TMP/documents"
+mkdir -p "$docs/letters" "$docs/notes"
+touch "$docs/letters/dear.txt" "$docs/notes/todo.md"
+
+{
+    printf '[Types]\nNumber Of Types=2\n'
+    type_lines 0 Letters txt "$docs/letters/" "Letters" "$ARGSTUB"
+    type_lines 1 Notes md "$docs/notes/" "Notes" "$ARGSTUB"
+} | write_settings
+
+# rename_second NEW: Preferences, Change Name of Notes to NEW, leaves the
+# Preferences window open.
+rename_second()
+{
+    open_preferences
+    choose_pref_type 1 2
+    pref_button "Change Name"
+    wait_box
+    focus "$BOX"
+    keys ctrl+a
+    type_text "$1"
+    keys Return
+    wait_for 15 "the name box to close" window_hidden "$BOX"
+}
+
+# Started with SIGINT at its default, as from a terminal (a job started with
+# & in a script has it ignored).
+start_orvane_interruptible()
+{
+    ORVANE_STATUS=""
+    env --default-signal=INT "$ORVANE" >>"$E2E_OUT/orvane.log" 2>&1 &
+    ORVANE_PID=$!
+}
+
+step "SIGTERM with Preferences open saves the rename and ends with 0"
+start_orvane
+wait_main_window
+rename_second "Notes T"
+kill -TERM "$ORVANE_PID"
+expect_exit 0
+expect_settings "Number Of Types" 2 "Type name 0" Letters "Type name 1" "Notes T"
+
+step "SIGHUP while the name box is open: the typed name is not stored"
+start_orvane
+wait_main_window
+rename_second "Notes H"
+choose_pref_type 1 2
+pref_button "Change Name"
+wait_box
+focus "$BOX"
+keys ctrl+a
+type_text "Unfinished"
+kill -HUP "$ORVANE_PID"
+expect_exit 0
+expect_settings "Number Of Types" 2 "Type name 1" "Notes H"
+
+step "a SIGINT ignored at start is ignored; one at its default saves"
+start_orvane
+wait_main_window
+kill -INT "$ORVANE_PID"
+sleep 1
+still_running
+kill -TERM "$ORVANE_PID"
+expect_exit 0
+start_orvane_interruptible
+wait_main_window
+rename_second "Notes I"
+kill -INT "$ORVANE_PID"
+expect_exit 0
+expect_settings "Type name 1" "Notes I"
+
+step "a second start shows the first copy and ends with 0"
+start_orvane
+wait_main_window
+first="$ORVANE_PID"
+"$ORVANE" >>"$E2E_OUT/second.log" 2>&1
+status=$?
+[ "$status" = 0 ] || fail "the second start ended with $status"
+[ "$(xdotool search --onlyvisible --name "^$MAIN_TITLE\$" | wc -l)" = 1 ] ||
+    fail "the second start opened a window of its own"
+orvane_running || fail "the first copy ended"
+
+step "a copy killed outright leaves a lock the next start takes over"
+kill -KILL "$first"
+wait "$first" 2>/dev/null
+ORVANE_PID=""
+start_orvane
+wait_main_window
+
+step "the display goes: the rename is saved before the process ends"
+rename_second "Notes X"
+kill -KILL "$XVFB_PID"
+wait "$XVFB_PID" 2>/dev/null
+XVFB_PID=""
+wait_for 15 "the program to end" orvane_ended
+expect_settings "Type name 1" "Notes X"
