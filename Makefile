@@ -15,7 +15,7 @@ PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev lib
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
             at-spi2-core dbus-daemon xdg-utils \
             clang-tidy clang-format dpkg-dev lintian appstream man-db \
-            sway wtype grim jq qt6-wayland
+            sway wtype grim jq qt6-wayland libsm-dev libice-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -29,6 +29,9 @@ WM_PID=""
 ORVANE_PID=""
 ORVANE_STATUS=""
 WATCHDOG_PID=""
+SM_PID=""
+SM_IN=""
+SM_LOG=""
 SETTINGS_FILE=""
 STEP="starting"
 
@@ -156,6 +159,8 @@ private_environment()
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_FONT_DPI
     unset QT_STYLE_OVERRIDE QT_QPA_PLATFORMTHEME WAYLAND_DISPLAY XAUTHORITY
     unset DBUS_SESSION_BUS_ADDRESS XDG_CURRENT_DESKTOP XDG_SESSION_TYPE DESKTOP_SESSION
+    # No session manager of the machine's: start_session_manager starts one.
+    unset SESSION_MANAGER ICEAUTHORITY
     export GIO_USE_VFS=local GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
@@ -255,6 +260,34 @@ start_window_manager()
     kill -0 "$WM_PID" 2>/dev/null || fail "the window manager ended at once: $(cat "$E2E_OUT/wm.log")"
 }
 
+# The tests' own session manager (tests/support/xsmp_manager, built beside
+# the argument stub, or ORVANE_XSMP_MANAGER), for the programs started after
+# this: SESSION_MANAGER names it. Its commands go in through a pipe, what
+# the client does comes out, one line each, in session-manager.log.
+start_session_manager()
+{
+    local manager="${ORVANE_XSMP_MANAGER:-$(dirname "$ARGSTUB")/xsmp_manager}"
+    [ -x "$manager" ] || skip "the tests' session manager is not built (packages libsm-dev, libice-dev): $manager"
+    SM_LOG="$E2E_OUT/session-manager.log"
+    mkfifo "$E2E_TMP/session-manager.in"
+    "$manager" <"$E2E_TMP/session-manager.in" >"$SM_LOG" 2>&1 &
+    SM_PID=$!
+    exec {SM_IN}>"$E2E_TMP/session-manager.in"
+    wait_for 10 "the session manager to listen (see $SM_LOG)" grep -q '^listening ' "$SM_LOG"
+    SESSION_MANAGER="$(sed -n 's/^listening //p' "$SM_LOG")"
+    export SESSION_MANAGER
+    note "session manager at $SESSION_MANAGER"
+}
+
+# session_command LINE: checkpoint, logout or quit.
+session_command() { printf '%s\n' "$1" >&"$SM_IN"; }
+
+# session_reported LINE [COUNT]: the session manager has written LINE at
+# least COUNT times (once unless told).
+session_reported() { (($(grep -cx -- "$1" "$SM_LOG") >= ${2:-1})); }
+
+session_log() { sed 's/^/    | /' "$SM_LOG"; }
+
 # Whether the window manager has put a frame around a window: then the
 # window is no longer a child of the root window.
 framed()
@@ -272,6 +305,8 @@ e2e_cleanup()
         wait "$ORVANE_PID" 2>/dev/null
     fi
     [ -n "$WM_PID" ] && { kill "$WM_PID" 2>/dev/null; wait "$WM_PID" 2>/dev/null; }
+    [ -n "$SM_IN" ] && exec {SM_IN}>&-
+    [ -n "$SM_PID" ] && { kill "$SM_PID" 2>/dev/null; wait "$SM_PID" 2>/dev/null; }
     stop_display
     if [ -n "$E2E_TMP" ] && [ -d "$E2E_TMP" ]; then
         [ -f "$SETTINGS_FILE" ] && cp -- "$SETTINGS_FILE" "$E2E_OUT/Orvane.conf" 2>/dev/null
