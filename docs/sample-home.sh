@@ -13,3 +13,15 @@ touch "$sample/Notes/"{"Groceries.md","Ideas.md","Reading list.md"}
     type_lines 1 Photos jpg "$sample/Photos/" '"Holiday and family photos, to show in the image viewer"' /usr/bin/xdg-open
     type_lines 2 Notes md "$sample/Notes/" "Notes and lists in Markdown" /usr/bin/xdg-open
 } | write_settings
+
+shots="$docs/screenshots"
+mkdir -p "$shots"
+
+# keep_shot NAME: the picture in $E2E_TMP/shot.png to docs/screenshots/NAME.png,
+# without time stamps, so that an unchanged window gives an unchanged file.
+keep_shot()
+{
+    convert "$E2E_TMP/shot.png" -strip -define png:exclude-chunks=date,time "$shots/$1.png" ||
+        fail "convert could not write $shots/$1.png"
+    note "wrote $shots/$1.png"
+}

@@ -15,9 +15,6 @@ export ORVANE_E2E_DISPLAY=wayland
 # shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
 source "$docs/../tests/e2e/lib.sh"
 e2e_begin screenshots "$orvane" "$(type -P true)"
-shots="$docs/screenshots"
-mkdir -p "$shots"
-
 # shellcheck source=SCRIPTDIR/sample-home.sh
 source "$docs/sample-home.sh"
 
@@ -28,9 +25,7 @@ shoot()
     rect="$(swaymsg -t get_tree | jq -r ".. | objects | select(.id? == $1) | \"\(.rect.x),\(.rect.y) \(.rect.width)x\(.rect.height)\"")"
     sleep 0.5
     grim -g "$rect" "$E2E_TMP/shot.png" || fail "grim could not take the picture of window $1"
-    convert "$E2E_TMP/shot.png" -strip -define png:exclude-chunks=date,time "$shots/$2.png" ||
-        fail "convert could not write $shots/$2.png"
-    note "wrote $shots/$2.png"
+    keep_shot "$2"
 }
 
 step "start with three types and choose Photos"

@@ -18,9 +18,6 @@ source "$docs/../tests/e2e/lib.sh"
 # No type's application is started here: "true" stands in for the
 # argument-recording stub of the tests.
 e2e_begin screenshots "$orvane" "$(type -P true)"
-shots="$docs/screenshots"
-mkdir -p "$shots"
-
 # shellcheck source=SCRIPTDIR/sample-home.sh
 source "$docs/sample-home.sh"
 
@@ -34,15 +31,12 @@ settled()
     [ "$before" = "$after" ]
 }
 
-# shoot WID NAME: the window's picture to docs/screenshots/NAME.png, without
-# time stamps, so that an unchanged window gives an unchanged file.
+# shoot WID NAME: the window's picture to docs/screenshots/NAME.png.
 shoot()
 {
     wait_for 15 "the window to finish drawing" settled "$1"
     import -window "$1" "$E2E_TMP/shot.png" || fail "import could not take the picture of window $1"
-    convert "$E2E_TMP/shot.png" -strip -define png:exclude-chunks=date,time "$shots/$2.png" ||
-        fail "convert could not write $shots/$2.png"
-    note "wrote $shots/$2.png"
+    keep_shot "$2"
 }
 
 step "start with three types and choose Photos"

@@ -190,8 +190,7 @@ DisplayLoss::~DisplayLoss()
 
 // ---------------------------------------------------------------- SingleCopy
 
-SingleCopy::SingleCopy(const QString& lockFile, const QString& socket)
-    : lockFile_(lockFile), lock_(lockFile), socket_(socket)
+SingleCopy::SingleCopy(const QString& lockFile, const QString& socket) : lock_(lockFile), socket_(socket)
 {
     // Only a copy that is gone leaves a stale lock; a running one, however
     // long it runs, keeps it.
@@ -221,7 +220,7 @@ QString SingleCopy::defaultSocket(const QString& lockFile)
 
 bool SingleCopy::claim(int answerWaitMs)
 {
-    QDir().mkpath(QFileInfo(lockFile_).absolutePath());
+    QDir().mkpath(QFileInfo(lock_.fileName()).absolutePath());
     if (lock_.tryLock(0)) {
         listen();
         return true;

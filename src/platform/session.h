@@ -26,10 +26,8 @@ public:
     EndSignals(const EndSignals&) = delete;
     EndSignals& operator=(const EndSignals&) = delete;
 
-    // The signals this object answers.
-    [[nodiscard]] bool handles(int signal) const;
-
 private:
+    [[nodiscard]] bool handles(int signal) const;
     void readPipe();
 
     std::function<void(int)> onSignal_;
@@ -86,7 +84,6 @@ private:
     void listen();
     void answer();
 
-    QString lockFile_;
     QLockFile lock_;
     QString socket_;
     QLocalServer server_;

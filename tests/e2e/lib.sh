@@ -340,6 +340,21 @@ type_lines()
         "$n" "$name" "$n" "$ext" "$n" "$path" "$n" "$desc" "$n" "$app"
 }
 
+# two_types: stores Letters (*.txt in $docs/letters/, "Letters to friends")
+# and Notes (*.md in $docs/notes/), each opened with the argument stub, with
+# a file in each folder. Sets docs.
+two_types()
+{
+    docs="$E2E_TMP/documents"
+    mkdir -p "$docs/letters" "$docs/notes"
+    touch "$docs/letters/dear.txt" "$docs/notes/todo.md"
+    {
+        printf '[Types]\nNumber Of Types=2\n'
+        type_lines 0 Letters txt "$docs/letters/" "Letters to friends" "$ARGSTUB"
+        type_lines 1 Notes md "$docs/notes/" "Notes" "$ARGSTUB"
+    } | write_settings
+}
+
 # setting KEY: the value of KEY in the [Types] section of the settings
 # file, whichever way blanks are written in the key. QSettings quotes a value
 # with commas and such; the quotes are taken off. Fails when KEY is missing.

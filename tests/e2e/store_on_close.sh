@@ -11,15 +11,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin store_on_close "$@"
 require_tool evilwm # the window manager whose close request ends the second run
 
-docs="$E2E_TMP/documents"
-mkdir -p "$docs/letters" "$docs/notes"
-touch "$docs/letters/dear.txt" "$docs/notes/todo.md"
-
-{
-    printf '[Types]\nNumber Of Types=2\n'
-    type_lines 0 Letters txt "$docs/letters/" "Letters to friends" "$ARGSTUB"
-    type_lines 1 Notes md "$docs/notes/" "Notes" "$ARGSTUB"
-} | write_settings
+two_types
 
 # ------------------------------------------------------------ File > Exit
 
