@@ -2,7 +2,6 @@
 
 #include <QAbstractScrollArea>
 #include <QDir>
-#include <QDirIterator>
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -19,8 +18,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/failure.h"
+#include "platform/filenames.h"
 
 namespace orvane::platform {
 
@@ -281,8 +287,48 @@ public:
 
 } // namespace
 
+namespace {
+
+// The names as they are, shown readably: a name that is not valid UTF-8
+// keeps its own bytes for opening (see filenames.h) and shows U+FFFD for
+// each byte that is not text.
+class FileNamesModel : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role == Qt::DisplayRole) {
+            return readableName(QStringListModel::data(index, Qt::EditRole).toString());
+        }
+        return QStringListModel::data(index, role);
+    }
+};
+
+// A regular file, or a link to one, as the folder's entry says or else as
+// the system says when asked.
+bool isRegularFile(int folder, const dirent& entry)
+{
+    if (entry.d_type == DT_REG) {
+        return true;
+    }
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
+        return false;
+    }
+    struct stat status {};
+    return ::fstatat(folder, entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat status {};
+    return statPath(path, status) && S_ISDIR(status.st_mode);
+}
+
+} // namespace
+
 FileListBox::FileListBox(QWidget* parent)
-    : QListView(parent), model_(new QStringListModel(this)), folder_(QDir::currentPath()),
+    : QListView(parent), model_(new FileNamesModel(this)), folder_(QDir::currentPath()),
       pattern_(kEmptyListPattern)
 {
     setModel(model_);
@@ -320,11 +366,10 @@ void FileListBox::setPattern(const QString& pattern)
 
 void FileListBox::setFolder(const QString& folder)
 {
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.exists() || !info.isDir()) {
+    if (!isFolder(folder)) {
         fail(Check::FolderNotFound);
     }
-    if (!QDir(folder).isReadable()) {
+    if (::access(toNativeName(folder).constData(), R_OK) != 0) {
         throw systemFailure(EACCES);
     }
     folder_ = folder;
@@ -348,10 +393,19 @@ QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
     if (pattern.matchesNothing()) {
         return names;
     }
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    // The folder's entries as the system gives them, whatever bytes their
+    // names hold; hidden files (a leading dot) are left out, as everywhere
+    // on the desktop.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(toNativeName(folder).constData()), &::closedir);
+    if (!dir) {
+        return names;
+    }
+    const int where = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] == '.' || !isRegularFile(where, *entry)) {
+            continue;
+        }
+        const QString name = fromNativeName(entry->d_name);
         if (pattern.matches(name)) {
             names.append(name);
         }
@@ -393,7 +447,7 @@ QString FileListBox::item(int index) const
     if (index < 0 || index >= listCount()) {
         fail(Check::InvalidValue);
     }
-    return model_->index(index).data().toString();
+    return model_->index(index).data(Qt::EditRole).toString();
 }
 
 // -------------------------------------------------------------- DirListBox
@@ -411,8 +465,7 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), folder_(canonical
 
 void DirListBox::setFolder(const QString& folder)
 {
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.exists() || !info.isDir()) {
+    if (!isFolder(folder)) {
         fail(Check::FolderNotFound);
     }
     const QString canonical = canonicalFolder(folder);

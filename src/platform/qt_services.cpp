@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "platform/failure.h"
+#include "platform/filenames.h"
 #include "platform/help.h"
 #include "platform/twips.h"
 
@@ -236,11 +237,11 @@ void QtSettingsStore::keepBackup()
 
 std::int64_t QtDesktop::fileLength(const QString& path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir()) {
+    struct stat status {};
+    if (!statPath(path, status) || S_ISDIR(status.st_mode)) {
         fail(Check::FileNotFound);
     }
-    return info.size();
+    return status.st_size;
 }
 
 int QtDesktop::screenWidthTwips()

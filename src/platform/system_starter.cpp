@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QFile>
 #include <QObject>
 #include <QScopeGuard>
 #include <QSocketNotifier>
@@ -23,6 +22,7 @@
 #include <unistd.h>
 
 #include "platform/failure.h"
+#include "platform/filenames.h"
 #include "platform/gio.h"
 
 namespace orvane::platform {
@@ -34,11 +34,12 @@ class Launch {
 public:
     Launch(const QString& program, const QStringList& arguments)
     {
-        const QByteArray name = QFile::encodeName(program);
+        // The exact bytes of names that are not UTF-8 travel on (filenames.h).
+        const QByteArray name = toNativeName(program);
         storage_.reserve(static_cast<std::size_t>(arguments.size()) + 1);
         storage_.push_back(name);
         for (const QString& argument : arguments) {
-            storage_.push_back(argument.toLocal8Bit());
+            storage_.push_back(toNativeName(argument));
         }
         for (const QByteArray& bytes : storage_) {
             if (bytes.contains('\0')) {
@@ -231,7 +232,7 @@ void SystemStarter::startEntry(const QString& entry, const QStringList& files)
         throw systemFailure(ENOENT);
     }
     const GioLibrary& gio = *gio_;
-    const QByteArray path = QFile::encodeName(entry);
+    const QByteArray path = toNativeName(entry);
     const auto info = gioOwned(gio, gio.desktopEntry(path.constData()));
     if (!info || gio.entryHidden(info.get())) {
         throw systemFailure(ENOENT);
@@ -241,7 +242,7 @@ void SystemStarter::startEntry(const QString& entry, const QStringList& files)
     GList* list = nullptr;
     const auto freeList = qScopeGuard([&list] { g_list_free(list); });
     for (const QString& file : files) {
-        owners.push_back(gioOwned(gio, gio.fileForPath(QFile::encodeName(file).constData())));
+        owners.push_back(gioOwned(gio, gio.fileForPath(toNativeName(file).constData())));
         list = g_list_append(list, owners.back().get());
     }
     const auto context = gioOwned(gio, gio.newLaunchContext());

@@ -1,12 +1,21 @@
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/controls.h"
 #include "platform/failure.h"
+#include "platform/filenames.h"
 #include "platform/masks.h"
+#include "platform/qt_services.h"
 #include "support/scripted.h"
 
 using namespace orvane::platform;
@@ -21,6 +30,29 @@ QStringList items(const FileListBox& list)
         out.append(list.item(i));
     }
     return out;
+}
+
+// The text as shown, each "?" standing for U+FFFD.
+QString shownAs(const char* text)
+{
+    return QString::fromUtf8(text).replace(u'?', QChar(QChar::ReplacementCharacter));
+}
+
+// Makes a file, a folder or a link whose name is exactly these bytes.
+bool make(const QByteArray& path, char kind = 'f', const QByteArray& target = {})
+{
+    switch (kind) {
+    case 'd':
+        return ::mkdir(path.constData(), 0700) == 0;
+    case 'l':
+        return ::symlink(target.constData(), path.constData()) == 0;
+    case 'p':
+        return ::mkfifo(path.constData(), 0600) == 0;
+    default: {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        return fd >= 0 && ::write(fd, "abc", 3) == 3 && ::close(fd) == 0;
+    }
+    }
 }
 
 } // namespace
@@ -152,6 +184,76 @@ private Q_SLOTS:
         QCOMPARE(items(list), strings({"notes"}));
         list.setPattern(QStringLiteral("*.doc")); // the old folder, the new pattern
         QCOMPARE(items(list), strings({"x.doc"}));
+    }
+
+    void namesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("Latin-1 e acute") << QByteArray("caf\xe9.txt") << shownAs("caf?.txt");
+        QTest::newRow("byte ff alone") << QByteArray("\xff") << shownAs("?");
+        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf") << shownAs("a??");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << shownAs("???");
+        QTest::newRow("cut short") << QByteArray("x\xe2\x82") << shownAs("x??");
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << shownAs("????");
+        QTest::newRow("valid text") << QByteArray("\xe6\x97\xa5 \xc3\xa9.txt")
+                                    << QString::fromUtf8("\u65e5 \u00e9.txt");
+        // U+10080 is a surrogate pair whose second half looks like a carried byte.
+        QTest::newRow("astral, then a stray byte")
+            << QByteArray("\xf0\x90\x82\x80\xff") << QString::fromUtf8("\xf0\x90\x82\x80") + shownAs("?");
+        QTest::newRow("byte order mark")
+            << QByteArray("\xef\xbb\xbfx") << QChar(QChar::ByteOrderMark) + shownAs("x");
+        QTest::newRow("a stray byte, then a mark")
+            << QByteArray("\xff\xef\xbb\xbf") << shownAs("?") + QChar(QChar::ByteOrderMark);
+    }
+
+    void namesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        const QString name = fromNativeName(bytes);
+        QCOMPARE(toNativeName(name), bytes);
+        QCOMPARE(readableName(name), shown);
+    }
+
+    void namesThatAreNotTextAreListedAndFound()
+    {
+        QTemporaryDir dir;
+        const QByteArray d = QFile::encodeName(dir.path()) + '/';
+        // Qt's own removal passes over names that are not text.
+        const auto removeAll = qScopeGuard([&] { std::filesystem::remove_all(d.constData()); });
+        QVERIFY(make(d + "caf\xe9.txt"));
+        QVERIFY(make(d + "\xff.txt"));
+        QVERIFY(make(d + "plain.txt"));
+        QVERIFY(make(d + "link\xe9.txt", 'l', d + "plain.txt"));
+        QVERIFY(make(d + "broken\xe9.txt", 'l', d + "none"));
+        QVERIFY(make(d + "pipe\xe9.txt", 'p'));
+        QVERIFY(make(d + "sub\xe9.txt", 'd'));
+        QVERIFY(make(d + "sub\xe9.txt/inner\xfe.txt"));
+
+        FileListBox list;
+        const QString folder = fromNativeName(d);
+        list.setFolder(folder);
+        list.setPattern(QStringLiteral("*.txt"));
+        QByteArrayList listed;
+        for (const QString& name : items(list)) {
+            listed.append(toNativeName(name));
+        }
+        QCOMPARE(listed, QByteArrayList({"caf\xe9.txt", "link\xe9.txt", "plain.txt", "\xff.txt"}));
+
+        // Shown readably, also to a screen reader; found with the same bytes.
+        QCOMPARE(list.model()->index(0, 0).data().toString(), shownAs("caf?.txt"));
+        QtDesktop desktop;
+        QCOMPARE(desktop.fileLength(folder + list.item(0)), 3);
+        QCOMPARE(desktop.fileLength(folder + list.item(3)), 3);
+        QVERIFY_THROWS_EXCEPTION(Failure, desktop.fileLength(folder + fromNativeName("sub\xe9.txt")));
+        QVERIFY_THROWS_EXCEPTION(Failure, desktop.fileLength(folder + shownAs("caf?.txt")));
+
+        // A folder whose own name is not text can be the type's folder.
+        list.setFolder(folder + fromNativeName("sub\xe9.txt/"));
+        QCOMPARE(toNativeName(list.item(0)), QByteArray("inner\xfe.txt"));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.setFolder(folder + shownAs("sub?.txt/")));
     }
 
     void folderListOpensFoldersAndRaisesChange()
