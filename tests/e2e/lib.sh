@@ -209,6 +209,14 @@ stop_display()
 
 display_running() { [ -n "$XVFB_PID" ]; }
 
+# The display server dies at once, as when it crashes.
+kill_display()
+{
+    kill -KILL "$XVFB_PID"
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+}
+
 screenshot() { command -v import >/dev/null 2>&1 && import -window root "$1" 2>/dev/null; }
 
 display_answers()
@@ -665,6 +673,21 @@ open_preferences()
 pref_button() { click "$PREF" 268 $((PREF_BUTTON_TOP[$1] + 8)); }
 
 choose_pref_type() { choose_from_list "$PREF" 335 18 "$1" "$2"; }
+
+# rename_pref_type POSITION COUNT NAME: Edit > Preferences, the type at
+# POSITION of COUNT, Change Name to NAME; Preferences stays open.
+rename_pref_type()
+{
+    open_preferences
+    choose_pref_type "$1" "$2"
+    pref_button "Change Name"
+    wait_box
+    focus "$BOX"
+    keys ctrl+a
+    type_text "$3"
+    keys Return
+    wait_for 15 "the name box to close" window_hidden "$BOX"
+}
 
 # The fraction of a screenshot's pixels that are strongly red: an error
 # icon shows up as a red disc.

@@ -82,6 +82,13 @@ stop_display()
 
 display_running() { [ -n "$COMPOSITOR_PID" ]; }
 
+kill_display()
+{
+    kill -KILL "$COMPOSITOR_PID"
+    wait "$COMPOSITOR_PID" 2>/dev/null
+    COMPOSITOR_PID=""
+}
+
 screenshot() { grim "$1" 2>/dev/null; }
 
 # The program's windows as lines of: id, width, height, x, y, title.
