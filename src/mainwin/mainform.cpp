@@ -187,13 +187,7 @@ void MainForm::Form_Load()
         items.mnuEdit = MnuEdit;
         items.mnuHelp = MnuHelp;
         PrefForm& pref = prefForm();
-        items.prefForm = &pref;
-        items.prefTypeCombo = &pref.TypeCombo.widget();
-        items.prefDir = &pref.PrefDir;
-        items.prefFile = &pref.PrefFile;
-        for (std::size_t i = 0; i < items.prefButton.size(); ++i) {
-            items.prefButton.at(i) = &pref.PrefButton.at(i);
-        }
+        pref.giveHelpItems(items);
         SetHelp(g_, items);
 
         g_.Types.assign(1, TypeRecord{});

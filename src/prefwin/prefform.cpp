@@ -144,6 +144,17 @@ void PrefForm::connectHandlers()
     platform::onMouseMove(&PrefFile, [this] { PrefFile_MouseMove(); });
 }
 
+void PrefForm::giveHelpItems(HelpItems& items)
+{
+    items.prefForm = this;
+    items.prefTypeCombo = &TypeCombo.widget();
+    items.prefDir = &PrefDir;
+    items.prefFile = &PrefFile;
+    for (std::size_t i = 0; i < items.prefButton.size(); ++i) {
+        items.prefButton.at(i) = &PrefButton.at(i);
+    }
+}
+
 QString PrefForm::hint(int index)
 {
     switch (index) {

@@ -9,6 +9,7 @@
 #include "platform/controls.h"
 #include "platform/forms.h"
 #include "shell/globals.h"
+#include "shell/startup.h"
 
 namespace orvane {
 
@@ -60,6 +61,9 @@ public:
     void DescLabel_MouseMove();
     void PrefDir_MouseMove();
     void PrefFile_MouseMove();
+
+    // This window and its controls that carry a help number.
+    void giveHelpItems(HelpItems& items);
 
     // The hint shown for a button.
     static QString hint(int index);
