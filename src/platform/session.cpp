@@ -25,7 +25,9 @@ namespace orvane::platform {
 struct DisplayLoss::State {
     std::function<void()> lastChance;
     QtMessageHandler previousHandler = nullptr;
-    std::atomic_bool done{false};
+    std::atomic_bool asked{false}; // the windows' thread was asked to run it
+    std::atomic_bool ran{false};
+    QSemaphore finished; // a permit for every thread that waits, once it ran
 };
 
 namespace {
@@ -53,30 +55,34 @@ extern "C" void onEndSignal(int signal)
 // the living DisplayLoss's state here.
 std::atomic<DisplayLoss::State*> displayLoss{nullptr};
 
-// Runs the last chance once, on the windows' thread. From another thread
-// (Wayland's event thread) the windows' thread is asked and given a few
-// seconds; the process ends when this returns.
+// Runs the last chance once, on the windows' thread: there when the message
+// comes there; from another thread (Wayland's event thread) the windows'
+// thread is asked, and that thread waits a few seconds for it. Both threads
+// may hear of the loss, in either order, and the process ends as soon as
+// one of them returns, so each returns only once the save is over.
 void runLastChance()
 {
     DisplayLoss::State* state = displayLoss.load();
-    if (state == nullptr || state->done.exchange(true)) {
+    if (state == nullptr) {
         return;
     }
+    const auto runOnce = [state] {
+        if (!state->ran.exchange(true)) {
+            state->lastChance();
+            constexpr int kEveryWaiter = 1000;
+            state->finished.release(kEveryWaiter);
+        }
+    };
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr || QThread::currentThread() == app->thread()) {
-        state->lastChance();
+        runOnce();
         return;
     }
-    auto finished = std::make_shared<QSemaphore>();
-    QMetaObject::invokeMethod(
-        app,
-        [state, finished] {
-            state->lastChance();
-            finished->release();
-        },
-        Qt::QueuedConnection);
+    if (!state->asked.exchange(true)) {
+        QMetaObject::invokeMethod(app, runOnce, Qt::QueuedConnection);
+    }
     constexpr int kWaitMs = 5000;
-    finished->tryAcquire(1, kWaitMs);
+    state->finished.tryAcquire(1, kWaitMs);
 }
 
 bool isDisplayLoss(const QString& message)
