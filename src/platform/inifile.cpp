@@ -63,28 +63,91 @@ QString unescapeKey(QStringView raw)
     return out;
 }
 
-QByteArray escapeKey(const QString& key)
+// The text being written, passed on in pieces of 64 KiB or so: room(n)
+// gives space for n more bytes at most (passing on the piece when it is
+// full), and done(p) takes what was written up to p. Once passing a piece
+// on fails, nothing more is passed on.
+class Output {
+public:
+    explicit Output(const WriteBytes& put) : put_(put) { piece_.resize(kPiece); }
+    char* room(std::size_t n)
+    {
+        if (used_ + n > piece_.size()) {
+            pass();
+            piece_.resize(std::max(n, kPiece));
+        }
+        return piece_.data() + used_;
+    }
+    void done(const char* end) { used_ = static_cast<std::size_t>(end - piece_.data()); }
+    [[nodiscard]] bool empty() const { return passed_ == 0 && used_ == 0; }
+    [[nodiscard]] bool failed() const { return failed_; }
+    // Passes on the rest; false when anything could not be passed on.
+    bool finish()
+    {
+        pass();
+        return !failed_;
+    }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{64} * 1024;
+    void pass()
+    {
+        if (used_ > 0 && !failed_) {
+            failed_ = !put_(piece_.data(), used_);
+        }
+        passed_ += used_;
+        used_ = 0;
+    }
+
+    const WriteBytes& put_;
+    std::vector<char> piece_;
+    std::size_t used_ = 0;
+    std::size_t passed_ = 0;
+    bool failed_ = false;
+};
+
+// The most bytes one UTF-16 unit of a key or value becomes ("%UXXXX",
+// "\\xXXXX").
+constexpr std::size_t kMostPerUnit = 6;
+
+char* hex4(char* p, char16_t ch)
 {
-    QByteArray out;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        *p++ = kHexDigits[(ch >> shift) & 0xF];
+    }
+    return p;
+}
+
+// "\\x" and the code in lower-case hex without leading zeros.
+char* hexEscape(char* p, char16_t ch)
+{
+    *p++ = '\\';
+    *p++ = 'x';
+    const QByteArray digits = QByteArray::number(ch, 16);
+    std::memcpy(p, digits.constData(), static_cast<std::size_t>(digits.size()));
+    return p + digits.size();
+}
+
+char* writeKey(char* p, QStringView key)
+{
     for (const QChar c : key) {
         const char16_t ch = c.unicode();
-        if (ch == u'/') {
-            out += '\\';
-        } else if ((ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z') || (ch >= u'0' && ch <= u'9') ||
-                   ch == u'_' || ch == u'-' || ch == u'.') {
-            out += static_cast<char>(ch);
+        if ((ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z') || (ch >= u'0' && ch <= u'9') ||
+            ch == u'_' || ch == u'-' || ch == u'.') {
+            *p++ = static_cast<char>(ch);
+        } else if (ch == u'/') {
+            *p++ = '\\';
         } else if (ch <= 0xFF) {
-            out += '%';
-            out += kHexDigits[ch / 16];
-            out += kHexDigits[ch % 16];
+            *p++ = '%';
+            *p++ = kHexDigits[ch / 16];
+            *p++ = kHexDigits[ch % 16];
         } else {
-            out += "%U";
-            for (int shift = 12; shift >= 0; shift -= 4) {
-                out += kHexDigits[(ch >> shift) & 0xF];
-            }
+            *p++ = '%';
+            *p++ = 'U';
+            p = hex4(p, ch);
         }
     }
-    return out;
+    return p;
 }
 
 // The escapes QSettings writes: \n \t \" \\ and the like, \x followed by hex
@@ -167,73 +230,114 @@ QString unescapeValue(QStringView raw)
     return out;
 }
 
-QByteArray escapeValue(const QString& text)
+// One character of a value that needs no escape, as UTF-8: a unit of its
+// own, or with the unit after a high surrogate (a lone surrogate becomes
+// what QString::toUtf8 makes of it). Returns the units taken.
+qsizetype writeCharacter(char*& p, QStringView value, qsizetype i)
 {
-    const QString value = text.startsWith(u'@') ? u'@' + text : text;
-    QByteArray out;
+    const char16_t ch = value.at(i).unicode();
+    if (ch < 0x80) {
+        *p++ = static_cast<char>(ch);
+        return 1;
+    }
+    if (ch < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (ch >> 6));
+        *p++ = static_cast<char>(0x80 | (ch & 0x3F));
+        return 1;
+    }
+    if (!QChar::isSurrogate(ch)) {
+        *p++ = static_cast<char>(0xE0 | (ch >> 12));
+        *p++ = static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (ch & 0x3F));
+        return 1;
+    }
+    const qsizetype length = QChar::isHighSurrogate(ch) && i + 1 < value.size() ? 2 : 1;
+    const QByteArray bytes = value.mid(i, length).toUtf8();
+    std::memcpy(p, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    p += bytes.size();
+    return length;
+}
+
+// A value as QSettings writes it: escapes for control characters, quotes
+// and backslashes; in quotes when it holds a separator or starts or ends
+// with a blank; a leading "@" doubled.
+void writeValue(Output& out, QStringView text)
+{
+    const bool marked = text.startsWith(u'@');
+    char* p = out.room((static_cast<std::size_t>(text.size()) + 1) * kMostPerUnit + 2);
+    char* const first = p;
+    *p++ = '"'; // kept only when the value needs quotes
+    if (marked) {
+        *p++ = '@';
+    }
     bool needsQuotes = false;
     bool escapeNextIfDigit = false;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char16_t ch = value.at(i).unicode();
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t ch = text.at(i).unicode();
         if (ch == u';' || ch == u',' || ch == u'=') {
             needsQuotes = true;
         }
         if (escapeNextIfDigit && isHex(QChar(ch))) {
-            out += "\\x";
-            out += QByteArray::number(ch, 16);
+            p = hexEscape(p, ch);
+            ++i;
             continue;
         }
         escapeNextIfDigit = false;
+        char named = 0;
         switch (ch) {
         case u'\0':
-            out += "\\0";
+            named = '0';
             escapeNextIfDigit = true;
             break;
         case u'\a':
-            out += "\\a";
+            named = 'a';
             break;
         case u'\b':
-            out += "\\b";
+            named = 'b';
             break;
         case u'\f':
-            out += "\\f";
+            named = 'f';
             break;
         case u'\n':
-            out += "\\n";
+            named = 'n';
             break;
         case u'\r':
-            out += "\\r";
+            named = 'r';
             break;
         case u'\t':
-            out += "\\t";
+            named = 't';
             break;
         case u'\v':
-            out += "\\v";
+            named = 'v';
             break;
         case u'"':
         case u'\\':
-            out += '\\';
-            out += static_cast<char>(ch);
+            named = static_cast<char>(ch);
             break;
         default:
-            if (ch <= 0x1F) {
-                out += "\\x";
-                out += QByteArray::number(ch, 16);
-                escapeNextIfDigit = true;
-            } else {
-                qsizetype length = 1;
-                if (QChar::isHighSurrogate(ch) && i + 1 < value.size()) {
-                    length = 2;
-                }
-                out += QStringView(value).mid(i, length).toUtf8();
-                i += length - 1;
-            }
+            break;
+        }
+        if (named != 0) {
+            *p++ = '\\';
+            *p++ = named;
+            ++i;
+        } else if (ch <= 0x1F) {
+            p = hexEscape(p, ch);
+            escapeNextIfDigit = true;
+            ++i;
+        } else {
+            i += writeCharacter(p, text, i);
         }
     }
-    if (needsQuotes || out.startsWith(' ') || out.endsWith(' ')) {
-        out = '"' + out + '"';
+    const char* const body = first + 1;
+    if (needsQuotes || (p > body && (*body == ' ' || p[-1] == ' '))) {
+        *p++ = '"';
+        out.done(p);
+        return;
     }
-    return out;
+    // No quotes: the value moves back over the opening one.
+    std::memmove(first, body, static_cast<std::size_t>(p - body));
+    out.done(p - 1);
 }
 
 } // namespace
@@ -280,23 +384,129 @@ IniFile IniFile::parse(const QByteArray& bytes)
     return file;
 }
 
-QByteArray IniFile::text() const
+bool IniFile::writeTo(const WriteBytes& put) const
 {
-    QByteArray out;
+    Output out(put);
+    const auto write = [&out](QStringView key, char after) {
+        char* p = writeKey(out.room(static_cast<std::size_t>(key.size()) * kMostPerUnit + 1), key);
+        *p++ = after;
+        out.done(p);
+    };
+    const auto endLine = [&out] {
+        char* p = out.room(1);
+        *p++ = '\n';
+        out.done(p);
+    };
     for (const Section& section : sections_) {
         if (section.keys.empty()) {
             continue;
         }
-        if (!out.isEmpty()) {
-            out += '\n';
+        if (!out.empty()) {
+            endLine();
         }
-        out += '[' + escapeKey(section.name) + "]\n";
+        char* p = out.room(1);
+        *p++ = '[';
+        out.done(p);
+        write(section.name, ']');
+        endLine();
         for (const auto& [key, value] : section.keys) {
-            out += escapeKey(key) + '=' + escapeValue(value) + '\n';
+            if (out.failed()) {
+                return false;
+            }
+            write(key, '=');
+            writeValue(out, value);
+            endLine();
         }
     }
-    return out;
+    return out.finish();
 }
+
+QByteArray IniFile::text() const
+{
+    QByteArray text;
+    writeTo([&text](const char* data, std::size_t size) {
+        text.append(data, static_cast<qsizetype>(size));
+        return true;
+    });
+    return text;
+}
+
+// ------------------------------------------------------------- the index
+
+namespace {
+
+std::uint32_t hashOf(QStringView key)
+{
+    std::uint32_t h = 2166136261U; // FNV-1a over the UTF-16 units
+    for (const QChar c : key) {
+        h = (h ^ c.unicode()) * 16777619U;
+    }
+    // Mixed, so that the low bits that pick a slot depend on every unit.
+    h ^= h >> 16;
+    h *= 0x85EBCA6BU;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35U;
+    return h ^ (h >> 16);
+}
+
+} // namespace
+
+std::size_t IniFile::KeyIndex::find(const Keys& keys, QStringView key) const
+{
+    if (slots_.empty()) {
+        return kMissing;
+    }
+    const std::uint32_t hash = hashOf(key);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.place == 0) {
+            return kMissing;
+        }
+        if (slot.hash == hash && keys[slot.place - 1].first == key) {
+            return slot.place - 1;
+        }
+    }
+}
+
+void IniFile::KeyIndex::add(const Keys& keys, std::size_t place)
+{
+    if ((used_ + 1) * 2 > slots_.size()) {
+        grow(std::max<std::size_t>(16, slots_.size() * 2));
+    }
+    const std::uint32_t hash = hashOf(keys[place].first);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].place != 0) {
+        i = (i + 1) & mask;
+    }
+    slots_[i] = {hash, static_cast<std::uint32_t>(place + 1)};
+    ++used_;
+}
+
+void IniFile::KeyIndex::clear()
+{
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+    used_ = 0;
+}
+
+void IniFile::KeyIndex::grow(std::size_t slots)
+{
+    std::vector<Slot> old(slots, Slot{});
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.place != 0) {
+            std::size_t i = slot.hash & mask;
+            while (slots_[i].place != 0) {
+                i = (i + 1) & mask;
+            }
+            slots_[i] = slot;
+        }
+    }
+}
+
+// ------------------------------------------------------------------ keys
 
 const QString* IniFile::value(const QString& section, const QString& key) const
 {
@@ -304,8 +514,8 @@ const QString* IniFile::value(const QString& section, const QString& key) const
     if (s == nullptr) {
         return nullptr;
     }
-    const auto at = s->where.constFind(key);
-    return at == s->where.constEnd() ? nullptr : &s->keys[*at].second;
+    const std::size_t at = s->where.find(s->keys, key);
+    return at == KeyIndex::kMissing ? nullptr : &s->keys[at].second;
 }
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value)
@@ -314,18 +524,24 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     if (s == nullptr) {
         s = &sections_.emplace_back(Section{section, {}, {}});
     }
-    const auto at = s->where.constFind(key);
-    if (at != s->where.constEnd()) {
-        s->keys[*at].second = value;
+    const std::size_t at = s->where.find(s->keys, key);
+    if (at != KeyIndex::kMissing) {
+        s->keys[at].second = value;
         return;
     }
-    s->where.insert(key, s->keys.size());
     s->keys.emplace_back(key, value);
+    s->where.add(s->keys, s->keys.size() - 1);
 }
 
 void IniFile::removeSection(const QString& section)
 {
-    std::erase_if(sections_, [&section](const Section& s) { return s.name == section; });
+    // The section is emptied where it is: it is usually written anew at
+    // once, about as big, into the room it had.
+    Section* s = find(*this, section);
+    if (s != nullptr) {
+        s->keys.clear();
+        s->where.clear();
+    }
 }
 
 // ------------------------------------------------------------------ saving
@@ -337,7 +553,8 @@ FileCalls FileCalls::system()
             [](const char* from, const char* to) { return std::rename(from, to); }};
 }
 
-bool replaceFileDurably(const QString& path, const QByteArray& bytes, QString& error, const FileCalls& calls)
+bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce, QString& error,
+                        const FileCalls& calls)
 {
     const auto failed = [&error](int code) {
         error = QString::fromLocal8Bit(std::strerror(code));
@@ -368,17 +585,24 @@ bool replaceFileDurably(const QString& path, const QByteArray& bytes, QString& e
     if (::stat(finalName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchmod(fd, old.st_mode & 07777);
     }
-    std::size_t done = 0;
-    while (done < static_cast<std::size_t>(bytes.size())) {
-        const ssize_t n =
-            calls.write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size()) - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    int writeError = 0;
+    const WriteBytes put = [&](const char* data, std::size_t size) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = calls.write(fd, data + done, size - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                writeError = n == 0 ? EIO : errno;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
         }
-        if (n <= 0) {
-            return abandon(n == 0 ? EIO : errno);
-        }
-        done += static_cast<std::size_t>(n);
+        return true;
+    };
+    if (!produce(put)) {
+        return abandon(writeError != 0 ? writeError : EIO);
     }
     if (calls.fsync(fd) != 0) {
         return abandon(errno);

@@ -5,10 +5,11 @@
 // and written so that a failure at any point leaves the old file as it was.
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
+#include <QStringView>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -16,6 +17,10 @@
 #include <sys/types.h>
 
 namespace orvane::platform {
+
+// Takes the next bytes of a file being written; false when they could not
+// be written.
+using WriteBytes = std::function<bool(const char* data, std::size_t size)>;
 
 class IniFile {
 public:
@@ -25,18 +30,42 @@ public:
     // values quoted or not; an unquoted value keeps its commas and inner
     // blanks. Lines that are neither a section nor a key are skipped.
     static IniFile parse(const QByteArray& text);
-    // The text QSettings would write for the same keys, in their order.
+    // The text QSettings would write for the same keys, in their order:
+    // whole, or given to put in pieces (false as soon as put fails).
     [[nodiscard]] QByteArray text() const;
+    bool writeTo(const WriteBytes& put) const;
 
     [[nodiscard]] const QString* value(const QString& section, const QString& key) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void removeSection(const QString& section);
 
 private:
+    // Where each key of a section is in its list: an open-addressing table
+    // of the keys' hashes and places, half empty at most. A store holds
+    // some hundred thousand keys, and each save sets every one of them.
+    class KeyIndex {
+    public:
+        static constexpr std::size_t kMissing = SIZE_MAX;
+        // The key's place in keys, or kMissing.
+        [[nodiscard]] std::size_t find(const Keys& keys, QStringView key) const;
+        // The key at keys[place], not yet in the table.
+        void add(const Keys& keys, std::size_t place);
+        // No keys, the room kept.
+        void clear();
+
+    private:
+        struct Slot {
+            std::uint32_t hash = 0;
+            std::uint32_t place = 0; // 0 for an empty slot, else the place + 1
+        };
+        void grow(std::size_t slots);
+        std::vector<Slot> slots_;
+        std::size_t used_ = 0;
+    };
     struct Section {
         QString name;
-        Keys keys;                         // in the order they were set
-        QHash<QString, std::size_t> where; // each key's place in keys
+        Keys keys;      // in the order they were set
+        KeyIndex where; // each key's place in keys
     };
     // The section of that name in self, const or not; null when there is none.
     template <typename Self> static auto* find(Self& self, const QString& section)
@@ -61,11 +90,12 @@ struct FileCalls {
     static FileCalls system();
 };
 
-// Writes bytes to a new file beside path, syncs it and its folder, and only
-// then puts it in path's place; a path that is a symbolic link keeps the
-// link and has its target replaced. On any failure the old file is left as
-// it was, the new one removed, and the error's text given in error.
-bool replaceFileDurably(const QString& path, const QByteArray& bytes, QString& error,
+// Writes a new file beside path with the bytes produce gives to its put
+// (produce returns false when put failed), syncs it and its folder, and
+// only then puts it in path's place; a path that is a symbolic link keeps
+// the link and has its target replaced. On any failure the old file is
+// left as it was, the new one removed, and the error's text given in error.
+bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce, QString& error,
                         const FileCalls& calls = FileCalls::system());
 
 } // namespace orvane::platform

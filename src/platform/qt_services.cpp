@@ -211,7 +211,8 @@ bool QtSettingsStore::flush()
     const QString where = path(app_);
     QDir().mkpath(QFileInfo(where).absolutePath());
     QString error;
-    return replaceFileDurably(where, file_->text(), error, calls_);
+    return replaceFileDurably(
+        where, [this](const WriteBytes& put) { return file_->writeTo(put); }, error, calls_);
 }
 
 QString QtSettingsStore::location()

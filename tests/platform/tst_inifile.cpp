@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +89,30 @@ private Q_SLOTS:
             writer.setValue(u"Types/Type desc 0"_s, value);
         }
         QCOMPARE(get(old, u"Type desc 0"_s), value);
+        // Both write the same bytes.
+        QCOMPARE(read(path), read(old));
+    }
+
+    void aBigStoreIsWrittenAsQSettingsWritesIt()
+    {
+        // Thousands of keys, written in pieces: every piece in its place.
+        QTemporaryDir dir;
+        const QString ours = dir.filePath(u"Orvane.conf"_s);
+        const QString theirs = dir.filePath(u"qsettings.conf"_s);
+        {
+            QtSettingsStore store(ours);
+            QSettings qsettings(theirs, QSettings::IniFormat);
+            for (int n = 0; n < 3000; ++n) {
+                const QString key = u"Type desc %1"_s.arg(n, 5, 10, QChar(u'0'));
+                const QString value = n == 1500 ? QString(100000, u'y')
+                                                : u"Entry %1, café;"_s.arg(n).repeated(n % 40);
+                store.save(u"Orvane"_s, u"Types"_s, key, value);
+                qsettings.setValue(u"Types/"_s + key, value);
+            }
+            QVERIFY(store.flush());
+        }
+        QVERIFY(QFileInfo(ours).size() > 1000000);
+        QCOMPARE(read(ours), read(theirs));
     }
 
     void handWrittenFilesReadAsMeant()
