@@ -230,9 +230,20 @@ QString unescapeValue(QStringView raw)
     return out;
 }
 
+// Whether the unit at i is half of a surrogate pair that is not whole: a
+// byte of a file name that is not text is carried as one of those.
+bool loneSurrogate(QStringView value, qsizetype i)
+{
+    const char16_t ch = value.at(i).unicode();
+    if (QChar::isLowSurrogate(ch)) {
+        return true;
+    }
+    return QChar::isHighSurrogate(ch) &&
+           (i + 1 >= value.size() || !QChar::isLowSurrogate(value.at(i + 1).unicode()));
+}
+
 // One character of a value that needs no escape, as UTF-8: a unit of its
-// own, or with the unit after a high surrogate (a lone surrogate becomes
-// what QString::toUtf8 makes of it). Returns the units taken.
+// own, or a whole surrogate pair. Returns the units taken.
 qsizetype writeCharacter(char*& p, QStringView value, qsizetype i)
 {
     const char16_t ch = value.at(i).unicode();
@@ -251,11 +262,12 @@ qsizetype writeCharacter(char*& p, QStringView value, qsizetype i)
         *p++ = static_cast<char>(0x80 | (ch & 0x3F));
         return 1;
     }
-    const qsizetype length = QChar::isHighSurrogate(ch) && i + 1 < value.size() ? 2 : 1;
-    const QByteArray bytes = value.mid(i, length).toUtf8();
-    std::memcpy(p, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    p += bytes.size();
-    return length;
+    const char32_t code = QChar::surrogateToUcs4(ch, value.at(i + 1).unicode());
+    *p++ = static_cast<char>(0xF0 | (code >> 18));
+    *p++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
+    return 2;
 }
 
 // A value as QSettings writes it: escapes for control characters, quotes
@@ -321,7 +333,9 @@ void writeValue(Output& out, QStringView text)
             *p++ = '\\';
             *p++ = named;
             ++i;
-        } else if (ch <= 0x1F) {
+        } else if (ch <= 0x1F || loneSurrogate(text, i)) {
+            // A lone surrogate has no UTF-8: its code keeps it (QSettings
+            // would write a replacement character instead).
             p = hexEscape(p, ch);
             escapeNextIfDigit = true;
             ++i;

@@ -10,6 +10,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include "platform/filenames.h"
 #include "platform/inifile.h"
 #include "platform/qt_services.h"
 
@@ -91,6 +92,26 @@ private Q_SLOTS:
         QCOMPARE(get(old, u"Type desc 0"_s), value);
         // Both write the same bytes.
         QCOMPARE(read(path), read(old));
+    }
+
+    void bytesThatAreNotTextSurviveASave()
+    {
+        // A folder whose name is not UTF-8 holds lone surrogates in place of
+        // those bytes; a hex digit after one must not join its escape.
+        const QString folder = fromNativeName("/home/anna/caf\xe9/\xff" "ad/");
+        const QString highAlone = QString(QChar(0xD800)) + u"a"_s;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Orvane.conf"_s);
+        {
+            QtSettingsStore store(path);
+            store.save(u"Orvane"_s, u"Types"_s, u"Type path 0"_s, folder);
+            store.save(u"Orvane"_s, u"Types"_s, u"Type desc 0"_s, highAlone);
+            QVERIFY(store.flush());
+        }
+        QCOMPARE(toNativeName(get(path, u"Type path 0"_s)), QByteArray("/home/anna/caf\xe9/\xff" "ad/"));
+        QCOMPARE(get(path, u"Type desc 0"_s), highAlone);
+        QSettings earlier(path, QSettings::IniFormat);
+        QCOMPARE(earlier.value(u"Types/Type path 0"_s).toString(), folder);
     }
 
     void aBigStoreIsWrittenAsQSettingsWritesIt()
