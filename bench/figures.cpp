@@ -15,6 +15,7 @@
 #include <iostream>
 #include <string>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/time.h>
@@ -206,28 +207,34 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
         writtenWhole(h.settingsPath());
         return elapsed;
     };
+    // The physical limit of a durable save: the same bytes written to a new
+    // file, synced, renamed over the old one and the folder synced.
+    QByteArray bytes;
+    {
+        QFile stored(ws.typesConf());
+        check(stored.open(QIODevice::ReadOnly), QStringLiteral("the store cannot be read"));
+        bytes = stored.readAll();
+    }
+    const QByteArray target = QFile::encodeName(freshStoreCopy(ws));
+    const QByteArray temporary = target + ".new";
+    const QByteArray folder = QFile::encodeName(ws.root);
     const auto floor = [&] {
-        const QString store = freshStoreCopy(ws);
-        double elapsed = 0;
-        {
-            QSettings settings(store, QSettings::IniFormat);
-            check(settings.status() == QSettings::NoError, QStringLiteral("the bare store cannot be read"));
-            const double start = now();
-            settings.setValue(kTypesGroup + kCountKey, QString::number(kTypeCount));
-            for (int n = 0; n < kTypeCount; ++n) {
-                const QString suffix = QString::number(n);
-                const TypeRecord& record = records[static_cast<std::size_t>(n)];
-                const QStringList values = fields(record);
-                for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
-                    settings.setValue(kTypesGroup + kFieldKeys[k] + suffix, values[k]);
-                }
-            }
-            settings.sync();
-            elapsed = now() - start;
-            check(settings.status() == QSettings::NoError, QStringLiteral("the bare loop could not write"));
+        const double start = now();
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        check(fd >= 0, QStringLiteral("the floor cannot create its file"));
+        const bool written =
+            ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+        const bool synced = ::fsync(fd) == 0;
+        ::close(fd);
+        const bool renamed = ::rename(temporary.constData(), target.constData()) == 0;
+        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool dirSynced = dir >= 0 && ::fsync(dir) == 0;
+        if (dir >= 0) {
+            ::close(dir);
         }
-        writtenWhole(store);
-        QFile::remove(store);
+        const double elapsed = now() - start;
+        check(written && synced && renamed && dirSynced, QStringLiteral("the floor's durable write failed"));
+        writtenWhole(QFile::decodeName(target));
         return elapsed;
     };
     return repeat(repetitions, program, floor);

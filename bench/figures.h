@@ -33,7 +33,8 @@ void checkBareRead(const Workspace& ws, const BareRead& read);
 
 // LoadTypes + FillTypeCombos against a bare QSettings read of the keys.
 std::vector<Sample> figureLoad(const Workspace& ws, int repetitions);
-// SaveTypes against a bare QSettings loop writing the keys, then sync().
+// SaveTypes against a durable write of the same bytes: a new file, synced
+// and renamed over the old one.
 std::vector<Sample> figureSave(const Workspace& ws, int repetitions);
 // Choosing the big folder's type against QDirIterator and a sort.
 std::vector<Sample> figureChoose(const Workspace& ws, int repetitions);
