@@ -270,10 +270,20 @@ private Q_SLOTS:
         const bool saved = store.flush();
         const QByteArray after = read(path);
         const QStringList left = leftovers(dir.path(), u"Orvane.conf"_s);
+        // The same file system made read-only: a folder even root cannot
+        // write to.
+        QFile::remove(dir.filePath(u"filler"_s));
+        const bool readOnly =
+            ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        const bool savedReadOnly = readOnly && store.flush();
+        const QByteArray afterReadOnly = read(path);
         ::umount(mountPoint.constData());
         QVERIFY(!saved);
         QCOMPARE(after, old);
         QCOMPARE(left, QStringList{u"filler"_s});
+        QVERIFY(readOnly);
+        QVERIFY(!savedReadOnly);
+        QCOMPARE(afterReadOnly, old);
     }
 };
 
