@@ -11,6 +11,35 @@ using namespace orvane;
 using namespace Qt::StringLiterals;
 using platform::Answer;
 
+// What both windows show: the chosen position and text of each type list,
+// each file list, each description, and which preferences buttons are on
+// ("1" or "0" for each, in the buttons' order).
+struct Shown {
+    QString mainType;
+    QString prefType;
+    QString mainFiles;
+    QString prefFiles;
+    QString mainDesc;
+    QString prefDesc;
+    QString buttons;
+    bool operator==(const Shown&) const = default;
+};
+
+// Both windows showing the same type.
+Shown both(const QString& type, const QString& files, const QString& desc, const QString& buttons)
+{
+    return {type, type, files, files, desc, desc, buttons};
+}
+
+// How QCOMPARE prints one, each field named.
+char* toString(const Shown& v)
+{
+    return QTest::toString(u"main type \"%1\", preferences type \"%2\", main files \"%3\", preferences "
+                           u"files \"%4\", main description \"%5\", preferences description \"%6\", "
+                           u"buttons %7"_s.arg(v.mainType, v.prefType, v.mainFiles, v.prefFiles, v.mainDesc,
+                                               v.prefDesc, v.buttons));
+}
+
 class TestChoosing : public QObject {
     Q_OBJECT
 
@@ -27,18 +56,23 @@ class TestChoosing : public QObject {
         return names.join(u',');
     }
     static QString head(const auto& box) { return box.title + u' ' + QString::number(box.helpNumber); }
-    // Both windows: chosen type, files and description; then which preferences buttons are on.
-    static QString view(test::Harness& h)
+    static QString chosen(const platform::ComboBox& c)
+    {
+        return QString::number(c.listIndex()) + u' ' + c.lineEdit()->text();
+    }
+    static Shown view(test::Harness& h)
     {
         PrefForm& p = h.pref();
-        QStringList out;
-        for (const platform::ComboBox* c : {&h.main().TypeCombo, &p.TypeCombo})
-            out << QString::number(c->listIndex()) + u' ' + c->lineEdit()->text();
-        out << items(h.main().FileList) << items(p.PrefFile) << h.main().DescLabel.text()
-            << p.DescLabel.text() << QString();
+        Shown v{chosen(h.main().TypeCombo),
+                chosen(p.TypeCombo),
+                items(h.main().FileList),
+                items(p.PrefFile),
+                h.main().DescLabel.text(),
+                p.DescLabel.text(),
+                {}};
         for (const auto& button : p.PrefButton)
-            out.last() += button.isEnabled() ? u'1' : u'0';
-        return out.join(u'|');
+            v.buttons += button.isEnabled() ? u'1' : u'0';
+        return v;
     }
 
 private Q_SLOTS:
@@ -56,20 +90,20 @@ private Q_SLOTS:
         h.addType(u"Packed"_s, u"tar.gz"_s, mixed, u"Archives"_s);
         h.addType(u"Bare"_s, QString(), mixed, u"No ending"_s);
         h.addType(u"Texts"_s, u"txt"_s, h.dir.path() + u"/Gone/"_s, u"Went away"_s);
-        const QString texts =
-            u"a.txt,B.TXT,b2.txt,m.Txt|a.txt,B.TXT,b2.txt,m.Txt|Plain text|Plain text|111111"_s;
+        const QString texts = u"a.txt,B.TXT,b2.txt,m.Txt"_s;
         const auto pick = [&](int position) { return h.main().TypeCombo.setListIndex(position), view(h); };
-        QCOMPARE(pick(1), u"1 Texts|1 Texts|"_s + texts);
+        QCOMPARE(pick(1), both(u"1 Texts"_s, texts, u"Plain text"_s, u"111111"_s));
         // Text in the type box that names no type changes no list or description.
         h.main().TypeCombo.setText(u"Nothing"_s);
-        QCOMPARE(view(h), u"-1 Nothing|-1 Nothing|"_s + texts);
-        QCOMPARE(pick(2),
-                 u"2 Packed|2 Packed|x.tar.gz,Z.TAR.GZ|x.tar.gz,Z.TAR.GZ|Archives|Archives|111111"_s);
-        QCOMPARE(pick(3), u"3 Bare|3 Bare|notes,txt|notes,txt|No ending|No ending|111111"_s);
+        QCOMPARE(view(h), both(u"-1 Nothing"_s, texts, u"Plain text"_s, u"111111"_s));
+        QCOMPARE(pick(2), both(u"2 Packed"_s, u"x.tar.gz,Z.TAR.GZ"_s, u"Archives"_s, u"111111"_s));
+        QCOMPARE(pick(3), both(u"3 Bare"_s, u"notes,txt"_s, u"No ending"_s, u"111111"_s));
 
         // The last "Texts" has lost its folder: answering No removes that one, not the first.
         h.dialogs.answer(Answer::No);
-        QCOMPARE(pick(4), u"-1 |-1 |||No ending||010000"_s);
+        Shown removed = both(u"-1 "_s, {}, {}, u"010000"_s);
+        removed.mainDesc = u"No ending"_s;
+        QCOMPARE(pick(4), removed);
         QCOMPARE(h.dialogs.texts(),
                  QStringList{u"The path for this type cannot be found.  If you deleted it or "
                              u"renamed it you will need to change the path in the "
@@ -107,7 +141,9 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::No);
         open(0);
         QCOMPARE(h.names().join(u',') + u' ' + h.g.Types[0].App, u"Texts,Others "_s + app);
-        QCOMPARE(view(h).section(u'|', 0, 2), u"0 Texts|0 Texts|empty.txt,my report.txt,"_s + odd);
+        const Shown kept = view(h);
+        QCOMPARE(kept.mainType + u'/' + kept.prefType, u"0 Texts/0 Texts"_s);
+        QCOMPARE(kept.mainFiles, u"empty.txt,my report.txt,"_s + odd);
         h.dialogs.answer(Answer::Yes).choose(other);
         open(0);
         const auto& chooser = h.dialogs.shown[3].file;
@@ -122,7 +158,10 @@ private Q_SLOTS:
         QCOMPARE(head(h.dialogs.shown[0].message), u"Orvane 8"_s);
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo), u"Others Others"_s);
-        QCOMPARE(view(h).section(u'|', 0, 4), u"-1 |-1 |||Plain text"_s);
+        const Shown after = view(h);
+        QCOMPARE(after.mainType + u'/' + after.prefType, u"-1 /-1 "_s);
+        QCOMPARE(after.mainFiles + after.prefFiles, QString());
+        QCOMPARE(after.mainDesc, u"Plain text"_s);
     }
 };
 
