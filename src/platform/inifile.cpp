@@ -477,7 +477,7 @@ std::size_t IniFile::KeyIndex::find(const Keys& keys, QStringView key) const
         if (slot.place == 0) {
             return kMissing;
         }
-        if (slot.hash == hash && keys[slot.place - 1].first == key) {
+        if (slot.hash == hash && slot.place - 1 < keys.size() && keys[slot.place - 1].first == key) {
             return slot.place - 1;
         }
     }
@@ -536,7 +536,24 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 {
     Section* s = find(*this, section);
     if (s == nullptr) {
-        s = &sections_.emplace_back(Section{section, {}, {}});
+        s = &sections_.emplace_back(Section{section, {}, {}, {}});
+    }
+    if (!s->previous.empty()) {
+        const std::size_t place = s->keys.size();
+        if (place < s->previous.size() && s->previous[place].first == key) {
+            // The old keys are all different, so this one is not set yet.
+            s->keys.emplace_back(std::move(s->previous[place].first), value);
+            s->previous[place].second.clear();
+            return;
+        }
+        // From here on the keys differ. Those set so far are in the index
+        // at their places, as before the removal; the old keys' slots would
+        // only be in the way now.
+        s->previous.clear();
+        s->where.clear();
+        for (std::size_t i = 0; i < s->keys.size(); ++i) {
+            s->where.add(s->keys, i);
+        }
     }
     const std::size_t at = s->where.find(s->keys, key);
     if (at != KeyIndex::kMissing) {
@@ -549,12 +566,13 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 
 void IniFile::removeSection(const QString& section)
 {
-    // The section is emptied where it is: it is usually written anew at
-    // once, about as big, into the room it had.
+    // The section is emptied where it is, its keys kept aside to be taken
+    // over, and its lists keep their room.
     Section* s = find(*this, section);
     if (s != nullptr) {
+        std::swap(s->keys, s->previous);
         s->keys.clear();
-        s->where.clear();
+        s->keys.reserve(s->previous.size());
     }
 }
 

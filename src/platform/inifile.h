@@ -46,7 +46,8 @@ private:
     class KeyIndex {
     public:
         static constexpr std::size_t kMissing = SIZE_MAX;
-        // The key's place in keys, or kMissing.
+        // The key's place in keys, or kMissing. A slot is taken only once
+        // the key at its place is the key looked for.
         [[nodiscard]] std::size_t find(const Keys& keys, QStringView key) const;
         // The key at keys[place], not yet in the table.
         void add(const Keys& keys, std::size_t place);
@@ -62,10 +63,15 @@ private:
         std::vector<Slot> slots_;
         std::size_t used_ = 0;
     };
+    // A removed section is usually written anew at once with the same keys
+    // in the same order (the program saves its whole catalogue so). Until
+    // the first key that differs, its old keys are taken over one by one:
+    // the index still holds each at its place, and nothing is looked up.
     struct Section {
         QString name;
         Keys keys;      // in the order they were set
-        KeyIndex where; // each key's place in keys
+        KeyIndex where; // each key's place in keys; places beyond keys are stale
+        Keys previous;  // the keys before the removal, while they still match
     };
     // The section of that name in self, const or not; null when there is none.
     template <typename Self> static auto* find(Self& self, const QString& section)

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/mount.h>
@@ -92,6 +93,60 @@ private Q_SLOTS:
         QCOMPARE(get(old, u"Type desc 0"_s), value);
         // Both write the same bytes.
         QCOMPARE(read(path), read(old));
+    }
+
+    void aSectionWrittenAnewHoldsExactlyWhatWasWritten_data()
+    {
+        // Sets after the section's removal, as "key=value" words; then the
+        // same again after a second removal.
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("the same keys") << u"A=1 B=2 C=3 D=4"_s << u"A=5 B=6 C=7 D=8"_s;
+        QTest::newRow("fewer, then more") << u"A=1 B=2"_s << u"A=3 B=4 C=5 E=6"_s;
+        QTest::newRow("more, then fewer") << u"A=1 B=2 C=3 D=4 E=5"_s << u"A=6"_s;
+        QTest::newRow("another order") << u"B=1 A=2 D=3 C=4"_s << u"A=5 B=6 D=7 C=8"_s;
+        QTest::newRow("a key set twice") << u"A=1 A=2 B=3"_s << u"A=4 B=5 B=6 A=7"_s;
+        QTest::newRow("one key differs") << u"A=1 X=2 C=3"_s << u"A=4 X=5 C=6 D=7"_s;
+        QTest::newRow("an old key later") << u"A=1 B=2 D=3 C=4"_s << u"D=5"_s;
+        QTest::newRow("nothing") << QString() << u"B=1"_s;
+    }
+
+    void aSectionWrittenAnewHoldsExactlyWhatWasWritten()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        IniFile file = IniFile::parse("[Types]\nA=a\nB=b\nC=c\nD=d\n[Other]\nA=o\n");
+        for (const QString& sets : {first, second}) {
+            file.removeSection(u"Types"_s);
+            QVERIFY(file.value(u"Types"_s, u"A"_s) == nullptr);
+            // What the section must hold: each key once, where first set,
+            // with its last value.
+            QList<std::pair<QString, QString>> expected;
+            for (const QString& set : sets.split(u' ', Qt::SkipEmptyParts)) {
+                const QString key = set.section(u'=', 0, 0), value = set.section(u'=', 1);
+                file.setValue(u"Types"_s, key, value);
+                const auto at = std::find_if(expected.begin(), expected.end(),
+                                             [&key](const auto& kv) { return kv.first == key; });
+                if (at == expected.end()) {
+                    expected.append({key, value});
+                } else {
+                    at->second = value;
+                }
+            }
+            QByteArray text = expected.isEmpty() ? QByteArray() : QByteArray("[Types]\n");
+            for (const auto& [key, value] : expected) {
+                text += key.toUtf8() + '=' + value.toUtf8() + '\n';
+            }
+            text += (expected.isEmpty() ? "" : "\n") + QByteArray("[Other]\nA=o\n");
+            QCOMPARE(file.text(), text);
+            for (const QString& key : {u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s, u"X"_s}) {
+                const auto at = std::find_if(expected.begin(), expected.end(),
+                                             [&key](const auto& kv) { return kv.first == key; });
+                const QString* value = file.value(u"Types"_s, key);
+                QCOMPARE(value == nullptr ? u"(none)"_s : *value,
+                         at == expected.end() ? u"(none)"_s : at->second);
+            }
+        }
     }
 
     void bytesThatAreNotTextSurviveASave()
