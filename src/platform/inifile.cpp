@@ -585,8 +585,8 @@ FileCalls FileCalls::system()
             [](const char* from, const char* to) { return std::rename(from, to); }};
 }
 
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce, QString& error,
-                        const FileCalls& calls)
+bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
+                        QString& error, const FileCalls& calls)
 {
     const auto failed = [&error](int code) {
         error = QString::fromLocal8Bit(std::strerror(code));

@@ -101,7 +101,7 @@ struct FileCalls {
 // only then puts it in path's place; a path that is a symbolic link keeps
 // the link and has its target replaced. On any failure the old file is
 // left as it was, the new one removed, and the error's text given in error.
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce, QString& error,
-                        const FileCalls& calls = FileCalls::system());
+bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
+                        QString& error, const FileCalls& calls = FileCalls::system());
 
 } // namespace orvane::platform

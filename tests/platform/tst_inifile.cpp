@@ -153,7 +153,8 @@ private Q_SLOTS:
     {
         // A folder whose name is not UTF-8 holds lone surrogates in place of
         // those bytes; a hex digit after one must not join its escape.
-        const QString folder = fromNativeName("/home/anna/caf\xe9/\xff" "ad/");
+        const QString folder = fromNativeName("/home/anna/caf\xe9/\xff"
+                                              "ad/");
         const QString highAlone = QString(QChar(0xD800)) + u"a"_s;
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Orvane.conf"_s);
@@ -163,7 +164,8 @@ private Q_SLOTS:
             store.save(u"Orvane"_s, u"Types"_s, u"Type desc 0"_s, highAlone);
             QVERIFY(store.flush());
         }
-        QCOMPARE(toNativeName(get(path, u"Type path 0"_s)), QByteArray("/home/anna/caf\xe9/\xff" "ad/"));
+        QCOMPARE(toNativeName(get(path, u"Type path 0"_s)), QByteArray("/home/anna/caf\xe9/\xff"
+                                                                       "ad/"));
         QCOMPARE(get(path, u"Type desc 0"_s), highAlone);
         QSettings earlier(path, QSettings::IniFormat);
         QCOMPARE(earlier.value(u"Types/Type path 0"_s).toString(), folder);
@@ -180,8 +182,8 @@ private Q_SLOTS:
             QSettings qsettings(theirs, QSettings::IniFormat);
             for (int n = 0; n < 3000; ++n) {
                 const QString key = u"Type desc %1"_s.arg(n, 5, 10, QChar(u'0'));
-                const QString value = n == 1500 ? QString(100000, u'y')
-                                                : u"Entry %1, café;"_s.arg(n).repeated(n % 40);
+                const QString value =
+                    n == 1500 ? QString(100000, u'y') : u"Entry %1, café;"_s.arg(n).repeated(n % 40);
                 store.save(u"Orvane"_s, u"Types"_s, key, value);
                 qsettings.setValue(u"Types/"_s + key, value);
             }
