@@ -1,5 +1,3 @@
-#include "bench/figures.h"
-
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
@@ -9,10 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <map>
 #include <string>
 
 #include <fcntl.h>
@@ -22,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/bench.h"
 #include "catalogue/catalogue.h"
 #include "mainwin/mainform.h"
 #include "platform/system_starter.h"
@@ -36,40 +35,32 @@ namespace {
 
 const QString kTypesGroup = QStringLiteral("Types/");
 
-// The characters of every stored field, to check a read against.
-qsizetype storedCharacters(const Workspace& ws)
+template <typename Action> double timed(Action&& action)
 {
-    qsizetype total = 0;
-    for (int n = 0; n < kTypeCount; ++n) {
-        for (const QString& field : fields(storedType(ws, n))) {
-            total += field.size();
-        }
-    }
-    return total;
+    const double start = now();
+    action();
+    return now() - start;
 }
 
-// Runs the two sides of one repetition, the program first on even
-// repetitions and the floor first on odd ones.
-template <typename Program, typename Floor> Sample alternate(int repetition, Program&& program, Floor&& floor)
-{
-    Sample sample;
-    if (repetition % 2 == 0) {
-        sample.program = program();
-        sample.floor = floor();
-    } else {
-        sample.floor = floor();
-        sample.program = program();
-    }
-    return sample;
-}
-
+// Both sides of each repetition, one after the other: the program first on
+// even repetitions, the floor first on odd ones, after one warm-up
+// repetition (-1, the program first) that is not counted.
 template <typename Program, typename Floor>
 std::vector<Sample> repeat(int repetitions, Program&& program, Floor&& floor)
 {
-    alternate(0, program, floor); // warm-up, not counted
     std::vector<Sample> samples;
-    for (int r = 0; r < repetitions; ++r) {
-        samples.push_back(alternate(r, program, floor));
+    for (int r = -1; r < repetitions; ++r) {
+        Sample sample;
+        if (r % 2 == 1) {
+            sample.floor = floor();
+            sample.program = program();
+        } else {
+            sample.program = program();
+            sample.floor = floor();
+        }
+        if (r >= 0) {
+            samples.push_back(sample);
+        }
     }
     return samples;
 }
@@ -78,6 +69,31 @@ void checkNoBox(const test::Harness& h, const QString& when)
 {
     check(h.dialogs.shown.isEmpty(),
           QStringLiteral("a box was shown %1: %2").arg(when, h.dialogs.texts().join(QStringLiteral(" / "))));
+}
+
+void showOnScreen(QWidget& window)
+{
+    window.show();
+    check(QTest::qWaitForWindowExposed(&window),
+          QStringLiteral("a window was not shown: ") + window.windowTitle());
+}
+
+void checkTypesLoaded(const test::Harness& h)
+{
+    check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+}
+
+void checkBigFolderListed(MainForm& main)
+{
+    check(main.FileList.listCount() == kMatchingFiles,
+          QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+}
+
+// The stored store copied where the harness reads its settings.
+void useStoredTypes(const Workspace& ws, const test::Harness& h)
+{
+    QFile::remove(h.settingsPath());
+    check(QFile::copy(ws.typesConf(), h.settingsPath()), QStringLiteral("cannot copy the store"));
 }
 
 // The main window and the preferences window over the harness's state, the
@@ -92,43 +108,11 @@ struct Windows {
     MainForm main;
 };
 
-// The stored store copied where the harness reads its settings.
-void useStoredTypes(const Workspace& ws, const test::Harness& h)
-{
-    QFile::remove(h.settingsPath());
-    check(QFile::copy(ws.typesConf(), h.settingsPath()), QStringLiteral("cannot copy the store"));
-}
-
 void reapAll()
 {
     int status = 0;
     while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
     }
-}
-
-} // namespace
-
-BareRead bareRead(const QString& store)
-{
-    QSettings settings(store, QSettings::IniFormat);
-    BareRead read;
-    read.types = settings.value(kTypesGroup + kCountKey).toString().toInt();
-    for (int n = 0; n < read.types; ++n) {
-        const QString suffix = QString::number(n);
-        for (const QString& key : kFieldKeys) {
-            read.characters += settings.value(kTypesGroup + key + suffix).toString().size();
-        }
-    }
-    return read;
-}
-
-void checkBareRead(const Workspace& ws, const BareRead& read)
-{
-    static const qsizetype expected = storedCharacters(ws);
-    check(read.types == kTypeCount && read.characters == expected,
-          QStringLiteral("the bare read found %1 types and %2 characters")
-              .arg(read.types)
-              .arg(read.characters));
 }
 
 // ------------------------------------------------------------------- load
@@ -140,14 +124,12 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
         test::Harness h;
         useStoredTypes(ws, h);
         Windows windows(h);
-        const double start = now();
-        LoadTypes(h.g);
-        FillTypeCombos(h.g);
-        const double elapsed = now() - start;
-
+        const double elapsed = timed([&] {
+            LoadTypes(h.g);
+            FillTypeCombos(h.g);
+        });
         checkNoBox(h, QStringLiteral("loading"));
-        check(h.g.NumberOfTypes == kTypeCount,
-              QStringLiteral("LoadTypes read %1 types").arg(h.g.NumberOfTypes));
+        checkTypesLoaded(h);
         check(h.g.Types.back().App == last.App, QStringLiteral("LoadTypes read the last type wrong"));
         auto& mainCombo = windows.main.TypeCombo;
         auto& prefCombo = windows.main.prefForm().TypeCombo;
@@ -162,10 +144,7 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
     };
     const auto floor = [&] {
         const QString store = freshStoreCopy(ws);
-        const double start = now();
-        const BareRead read = bareRead(store);
-        const double elapsed = now() - start;
-        checkBareRead(ws, read);
+        const double elapsed = timedBareRead(ws, store);
         QFile::remove(store);
         return elapsed;
     };
@@ -176,20 +155,19 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
 
 std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
 {
-    std::vector<TypeRecord> records;
-    for (int n = 0; n < kTypeCount; ++n) {
-        records.push_back(storedType(ws, n));
-    }
-    const QByteArray lastApp = records.back().App.toUtf8();
-    const qint64 storedSize = QFileInfo(ws.typesConf()).size();
+    QFile stored(ws.typesConf());
+    check(stored.open(QIODevice::ReadOnly), QStringLiteral("the store cannot be read"));
+    const QByteArray bytes = stored.readAll();
+    const QByteArray lastApp = storedType(ws, kTypeCount - 1).App.toUtf8();
     const auto writtenWhole = [&](const QString& path) {
         QFile file(path);
         check(file.open(QIODevice::ReadOnly), QStringLiteral("the saved store cannot be read"));
         const QByteArray text = file.readAll();
-        check(
-            text.size() >= storedSize - 64 && text.contains(lastApp) &&
-                (text.contains("Number%20Of%20Types=32767") || text.contains("Number Of Types=32767")),
-            QStringLiteral("the saved store is not whole (%1 of %2 bytes)").arg(text.size()).arg(storedSize));
+        check(text.size() >= bytes.size() - 64 && text.contains(lastApp) &&
+                  (text.contains("Number%20Of%20Types=32767") || text.contains("Number Of Types=32767")),
+              QStringLiteral("the saved store is not whole (%1 of %2 bytes)")
+                  .arg(text.size())
+                  .arg(bytes.size()));
     };
 
     const auto program = [&] {
@@ -197,11 +175,9 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
         useStoredTypes(ws, h);
         Windows windows(h);
         LoadTypes(h.g);
-        check(h.g.NumberOfTypes == kTypeCount,
-              QStringLiteral("LoadTypes read %1 types").arg(h.g.NumberOfTypes));
-        const double start = now();
-        const bool saved = SaveTypes(h.g);
-        const double elapsed = now() - start;
+        checkTypesLoaded(h);
+        bool saved = false;
+        const double elapsed = timed([&] { saved = SaveTypes(h.g); });
         check(saved, QStringLiteral("SaveTypes could not write the store"));
         checkNoBox(h, QStringLiteral("saving"));
         writtenWhole(h.settingsPath());
@@ -209,31 +185,26 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
     };
     // The physical limit of a durable save: the same bytes written to a new
     // file, synced, renamed over the old one and the folder synced.
-    QByteArray bytes;
-    {
-        QFile stored(ws.typesConf());
-        check(stored.open(QIODevice::ReadOnly), QStringLiteral("the store cannot be read"));
-        bytes = stored.readAll();
-    }
     const QByteArray target = QFile::encodeName(freshStoreCopy(ws));
     const QByteArray temporary = target + ".new";
     const QByteArray folder = QFile::encodeName(ws.root);
     const auto floor = [&] {
-        const double start = now();
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        check(fd >= 0, QStringLiteral("the floor cannot create its file"));
-        const bool written =
-            ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
-        const bool synced = ::fsync(fd) == 0;
-        ::close(fd);
-        const bool renamed = ::rename(temporary.constData(), target.constData()) == 0;
-        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const bool dirSynced = dir >= 0 && ::fsync(dir) == 0;
-        if (dir >= 0) {
-            ::close(dir);
-        }
-        const double elapsed = now() - start;
-        check(written && synced && renamed && dirSynced, QStringLiteral("the floor's durable write failed"));
+        bool done = false;
+        const double elapsed = timed([&] {
+            const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            const bool written =
+                fd >= 0 &&
+                ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size() &&
+                ::fsync(fd) == 0;
+            const bool closed = fd >= 0 && ::close(fd) == 0;
+            const bool renamed = ::rename(temporary.constData(), target.constData()) == 0;
+            const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            done = written && closed && renamed && dir >= 0 && ::fsync(dir) == 0;
+            if (dir >= 0) {
+                ::close(dir);
+            }
+        });
+        check(done, QStringLiteral("the floor's durable write failed"));
         writtenWhole(QFile::decodeName(target));
         return elapsed;
     };
@@ -249,8 +220,7 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
     const TypeRecord big = storedType(ws, 0);
     h.addType(big.Name, big.Ext, big.Path, big.Desc, big.App);
     h.addType(QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder());
-    main.show();
-    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
+    showOnScreen(main);
     QCoreApplication::processEvents();
 
     QStringList floorNames;
@@ -261,20 +231,17 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
         main.TypeCombo.setListIndex(1);
         QCoreApplication::processEvents();
         check(main.FileList.listCount() == 1, QStringLiteral("the small folder did not list"));
-        // The big folder counts as changed since it was last shown (a new
-        // modification time, an hour back), so that nothing read for an
-        // earlier repetition can be reused: each choice reads the folder.
+        // A new modification time for the big folder, an hour back, so that
+        // nothing read for an earlier repetition can be reused.
         const timeval back = {::time(nullptr) - 3600 - ++changes, 0};
         const timeval times[2] = {back, back};
         check(::utimes(bigPath.constData(), times) == 0, QStringLiteral("cannot set the big folder's time"));
-        const double start = now();
-        main.TypeCombo.setListIndex(0);
-        QCoreApplication::processEvents();
-        const double elapsed = now() - start;
-
+        const double elapsed = timed([&] {
+            main.TypeCombo.setListIndex(0);
+            QCoreApplication::processEvents();
+        });
         checkNoBox(h, QStringLiteral("choosing"));
-        check(main.FileList.listCount() == kMatchingFiles,
-              QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+        checkBigFolderListed(main);
         check(floorNames.isEmpty() || (main.FileList.item(0) == floorNames.first() &&
                                        main.FileList.item(kMatchingFiles - 1) == floorNames.last()),
               QStringLiteral("the file list is not sorted as the floor's"));
@@ -282,19 +249,19 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
         return elapsed;
     };
     const auto floor = [&] {
-        const double start = now();
         QStringList names;
-        QDirIterator it(big.Path, QDir::Files | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            const QString name = it.fileName();
-            if (name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
-                names.append(name);
+        const double elapsed = timed([&] {
+            QDirIterator it(big.Path, QDir::Files | QDir::NoDotAndDotDot);
+            while (it.hasNext()) {
+                it.next();
+                if (it.fileName().endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
+                    names.append(it.fileName());
+                }
             }
-        }
-        std::sort(names.begin(), names.end(),
-                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-        const double elapsed = now() - start;
+            std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+                return a.compare(b, Qt::CaseInsensitive) < 0;
+            });
+        });
         check(names.size() == kMatchingFiles, QStringLiteral("the floor listed %1 names").arg(names.size()));
         floorNames = names;
         return elapsed;
@@ -307,8 +274,7 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
 std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
 {
     // The opened applications end as orphans: they come back to this
-    // process, which waits for each, so that none runs into the next
-    // repetition.
+    // process, which waits for each before the next repetition.
     check(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0, QStringLiteral("cannot adopt orphans"));
 
     test::Harness h;
@@ -326,26 +292,22 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     main.TypeCombo.setListIndex(0);
     main.FileList.setListIndex(0);
     check(main.FileList.listIndex() == 0, QStringLiteral("the letter was not listed"));
-    const QString opened = ws.openFolder() + main.FileList.item(0);
 
     const QByteArray app = QByteArrayLiteral(ORVANE_BENCH_APP);
-    const QByteArray argument = QFile::encodeName(opened);
+    const QByteArray argument = QFile::encodeName(ws.openFolder() + main.FileList.item(0));
     char* const argv[] = {const_cast<char*>(app.constData()), const_cast<char*>(argument.constData()),
                           nullptr};
-
     const auto program = [&] {
-        const double start = now();
-        main.FileList_DblClick();
-        const double elapsed = now() - start;
+        const double elapsed = timed([&] { main.FileList_DblClick(); });
         reapAll();
         checkNoBox(h, QStringLiteral("opening"));
         return elapsed;
     };
     const auto floor = [&] {
         pid_t pid = -1;
-        const double start = now();
-        const int error = ::posix_spawn(&pid, app.constData(), nullptr, nullptr, argv, environ);
-        const double elapsed = now() - start;
+        int error = 0;
+        const double elapsed =
+            timed([&] { error = ::posix_spawn(&pid, app.constData(), nullptr, nullptr, argv, environ); });
         check(error == 0, QStringLiteral("posix_spawn failed"));
         reapAll();
         return elapsed;
@@ -364,6 +326,48 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     return samples;
 }
 
+} // namespace
+
+std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repetitions)
+{
+    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> figures = {
+        {QStringLiteral("load"), figureLoad},
+        {QStringLiteral("save"), figureSave},
+        {QStringLiteral("choose"), figureChoose},
+        {QStringLiteral("open"), figureOpen}};
+    const auto figure = figures.find(name);
+    check(figure != figures.end(), QStringLiteral("no figure ") + name);
+    return figure->second(ws, repetitions);
+}
+
+double timedBareRead(const Workspace& ws, const QString& store)
+{
+    int types = 0;
+    qsizetype characters = 0;
+    const double elapsed = timed([&] {
+        QSettings settings(store, QSettings::IniFormat);
+        types = settings.value(kTypesGroup + kCountKey).toString().toInt();
+        for (int n = 0; n < types; ++n) {
+            const QString suffix = QString::number(n);
+            for (const QString& key : kFieldKeys) {
+                characters += settings.value(kTypesGroup + key + suffix).toString().size();
+            }
+        }
+    });
+    static const qsizetype stored = [&] {
+        qsizetype total = 0;
+        for (int n = 0; n < kTypeCount; ++n) {
+            for (const QString& field : fields(storedType(ws, n))) {
+                total += field.size();
+            }
+        }
+        return total;
+    }();
+    check(types == kTypeCount && characters == stored,
+          QStringLiteral("the bare read found %1 types and %2 characters").arg(types).arg(characters));
+    return elapsed;
+}
+
 // ------------------------------------------------------------- responding
 
 std::vector<Response> figureRespond(const Workspace& ws)
@@ -371,26 +375,25 @@ std::vector<Response> figureRespond(const Workspace& ws)
     test::Harness h;
     useStoredTypes(ws, h);
     MainForm& main = h.start();
-    main.show();
-    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
-    check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+    showOnScreen(main);
+    checkTypesLoaded(h);
     main.TypeCombo.setListIndex(0);
     QCoreApplication::processEvents();
-    check(main.FileList.listCount() == kMatchingFiles,
-          QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+    checkBigFolderListed(main);
 
     // Each action is timed up to its result being painted.
-    const auto timed = [](const auto& action, QWidget* painted) {
-        const double start = now();
-        action();
-        QCoreApplication::processEvents();
-        painted->repaint();
-        return now() - start;
+    const auto untilPainted = [](const auto& action, QWidget* painted) {
+        return timed([&] {
+            action();
+            QCoreApplication::processEvents();
+            painted->repaint();
+        });
     };
     const auto dropDown = [&](platform::ComboBox& combo) {
         // Alt+Down, as a user drops it down from the keyboard.
-        const double took = timed([&] { QTest::keyClick(&combo.widget(), Qt::Key_Down, Qt::AltModifier); },
-                                  combo.dropDown()->viewport());
+        const double took =
+            untilPainted([&] { QTest::keyClick(&combo.widget(), Qt::Key_Down, Qt::AltModifier); },
+                         combo.dropDown()->viewport());
         check(combo.dropDown()->isVisible() && combo.dropDown()->model()->rowCount() == kTypeCount,
               QStringLiteral("the type list did not drop down whole"));
         QTest::keyClick(combo.dropDown(), Qt::Key_Escape);
@@ -401,36 +404,35 @@ std::vector<Response> figureRespond(const Workspace& ws)
     std::vector<Response> responses;
     responses.push_back(
         {QStringLiteral("the main window's type list drops down, 32,767 types"), dropDown(main.TypeCombo)});
-    PrefForm& pref = h.pref();
-    pref.show();
-    check(QTest::qWaitForWindowExposed(&pref), QStringLiteral("the preferences window was not shown"));
-    responses.push_back(
-        {QStringLiteral("the preferences' type list drops down, 32,767 types"), dropDown(pref.TypeCombo)});
-    pref.hide();
+    showOnScreen(h.pref());
+    responses.push_back({QStringLiteral("the preferences' type list drops down, 32,767 types"),
+                         dropDown(h.pref().TypeCombo)});
+    h.pref().hide();
 
-    // The file list: to the first name, the end and back a page at a time, then a click on
-    // a name; the slowest step counts.
+    // The file list: to the first name, the end and back a page at a time,
+    // then the scroll bar; the slowest step counts. Then a click on a name.
     QWidget* files = main.FileList.viewport();
     main.FileList.setFocus();
-    double scrolling = timed([&] { QTest::keyClick(&main.FileList, Qt::Key_Down); }, files); // the first name
-    scrolling = std::max(scrolling, timed([&] { QTest::keyClick(&main.FileList, Qt::Key_End); }, files));
+    const auto key = [&](Qt::Key k) {
+        return untilPainted([&] { QTest::keyClick(&main.FileList, k); }, files);
+    };
+    double scrolling = key(Qt::Key_Down);
+    scrolling = std::max(scrolling, key(Qt::Key_End));
     for (int page = 0; page < 10; ++page) {
-        scrolling =
-            std::max(scrolling, timed([&] { QTest::keyClick(&main.FileList, Qt::Key_PageUp); }, files));
+        scrolling = std::max(scrolling, key(Qt::Key_PageUp));
     }
     scrolling = std::max(
-        scrolling, timed([&] { main.FileList.verticalScrollBar()->setValue(kMatchingFiles / 2); }, files));
+        scrolling,
+        untilPainted([&] { main.FileList.verticalScrollBar()->setValue(kMatchingFiles / 2); }, files));
     check(main.FileList.listIndex() > kMatchingFiles / 2,
           QStringLiteral("the keys did not move in the list (at %1)").arg(main.FileList.listIndex()));
     responses.push_back(
         {QStringLiteral("scrolling the 50,000-name file list (End, Page Up, the scroll bar)"), scrolling});
     const QModelIndex target = main.FileList.indexAt(QPoint(4, files->height() / 2));
     check(target.isValid(), QStringLiteral("no name under the pointer"));
-    responses.push_back(
-        {QStringLiteral("selecting a name in the file list with the mouse"),
-         timed(
-             [&] { QTest::mouseClick(files, Qt::LeftButton, {}, main.FileList.visualRect(target).center()); },
-             files)});
+    const QPoint at = main.FileList.visualRect(target).center();
+    responses.push_back({QStringLiteral("selecting a name in the file list with the mouse"),
+                         untilPainted([&] { QTest::mouseClick(files, Qt::LeftButton, {}, at); }, files)});
     check(main.FileList.listIndex() == target.row(), QStringLiteral("the click did not select the name"));
     checkNoBox(h, QStringLiteral("responding"));
     return responses;
@@ -445,13 +447,11 @@ void holdState(const Workspace& ws, bool full)
         useStoredTypes(ws, h);
     }
     MainForm& main = h.start();
-    main.show();
-    check(QTest::qWaitForWindowExposed(&main), QStringLiteral("the main window was not shown"));
+    showOnScreen(main);
     if (full) {
-        check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+        checkTypesLoaded(h);
         main.TypeCombo.setListIndex(0);
-        check(main.FileList.listCount() == kMatchingFiles,
-              QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+        checkBigFolderListed(main);
     }
     checkNoBox(h, QStringLiteral("building the state"));
     for (int i = 0; i < 5; ++i) {
