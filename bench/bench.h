@@ -1,21 +1,15 @@
 #pragma once
 
 // What orvane_bench's files share: the sizes, its own checks, the clock, the
-// generated workspace, started processes, the X server watch and the figures
-// measured inside a helper process with the program's own classes.
+// generated workspace and the figures measured inside a helper process.
 
-#include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "shell/globals.h"
-
-struct xcb_connection_t;
 
 namespace orvane::bench {
 
@@ -30,15 +24,18 @@ public:
     explicit CheckFailed(const QString& what) : std::runtime_error(what.toStdString()) {}
 };
 
-inline void check(bool condition, const QString& message)
+// Throws CheckFailed unless the condition holds; the message's %1, %2, ...
+// are the arguments.
+template <typename... Args> void check(bool condition, const char* message, const Args&... args)
 {
     if (!condition) {
-        throw CheckFailed(message);
+        QString text = QString::fromUtf8(message);
+        ((text = text.arg(args)), ...);
+        throw CheckFailed(text);
     }
 }
 
 double now(); // seconds on the monotonic clock
-double median(std::vector<double> values);
 
 // The generated data, under one folder:
 //   types.conf  kTypeCount stored types; type 0, "Big", is the "*.txt" type
@@ -52,58 +49,12 @@ struct Workspace {
     [[nodiscard]] QString openFolder() const { return root + QStringLiteral("/open/"); }
     // A new file name under the workspace, never used before in this run.
     [[nodiscard]] QString freshPath(const QString& stem) const;
+    // A fresh copy of the store.
+    [[nodiscard]] QString storeCopy() const;
 };
 
 void createWorkspace(const Workspace& ws);
-// The stored type at a position, and its fields in the order of kFieldKeys.
 TypeRecord storedType(const Workspace& ws, int n);
-QStringList fields(const TypeRecord& record);
-inline const QStringList kFieldKeys = {QStringLiteral("Type name "), QStringLiteral("Type ext "),
-                                       QStringLiteral("Type path "), QStringLiteral("Type desc "),
-                                       QStringLiteral("Type app ")};
-// Copies the workspace's store to a fresh file and returns its path.
-QString freshStoreCopy(const Workspace& ws);
-
-// A started process, killed and waited for when it is let go.
-struct EndProcess {
-    void operator()(QProcess* process) const;
-};
-using Process = std::unique_ptr<QProcess, EndProcess>;
-enum class Output { Discard, Read, ReadShowErrors };
-// Starts a program with our environment changed by "NAME=value" entries
-// ("NAME" alone removes it); its errors are discarded unless shown.
-Process startProcess(const QString& program, const QStringList& arguments, const QStringList& environment,
-                     Output output);
-// The first line the process prints, trimmed; empty when none came in time.
-QByteArray firstLine(QProcess& process, int timeoutMs);
-
-// Watches the X server's screen for top-level windows being mapped (shown).
-class MapWatch {
-public:
-    explicit MapWatch(const QByteArray& display);
-    ~MapWatch();
-    MapWatch(const MapWatch&) = delete;
-    MapWatch& operator=(const MapWatch&) = delete;
-
-    void drain(); // drops the events that arrived so far
-    struct Shown {
-        double at = 0; // when its map event arrived
-        unsigned int window = 0;
-    };
-    // Waits until a top-level window with this title is mapped; throws
-    // CheckFailed after the timeout or when `owner` ends first.
-    Shown waitShown(const QByteArray& title, double timeoutSeconds, const QProcess& owner);
-    void close(unsigned int window); // as the close button does
-
-private:
-    [[nodiscard]] QByteArray titleOf(unsigned int window);
-    unsigned int atom(const char* name);
-
-    xcb_connection_t* connection_ = nullptr;
-    unsigned int netWmName_ = 0;
-    unsigned int wmProtocols_ = 0;
-    unsigned int wmDeleteWindow_ = 0;
-};
 
 // One repetition's times: the program's and the floor's.
 struct Sample {
@@ -116,8 +67,9 @@ struct Response {
     double seconds = 0;
 };
 
-// The figures run in a helper process of their own (`--figure NAME`), so
-// that one figure's memory never weighs on the next: load, save, choose, open.
+// The figures each measured in a helper process of its own (`--figure
+// NAME`), so that one figure's memory never weighs on the next: load, save,
+// choose, open.
 std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repetitions);
 // A bare QSettings loop reading every type of `store`, checked to have found
 // the workspace's whole store; returns the seconds it took.

@@ -1,23 +1,31 @@
 // orvane_bench: measures Orvane against floors (the least a program could do
-// for the same result), side by side in one run, and prints two tables.
-// `--only startup,load,save,choose,open,memory,respond` runs some rows.
-// Exit status: 0 every target met, 1 a target missed, 2 a measurement could
-// not be made or one of its checks failed.
+// for the same result), side by side in one run, and prints two tables; see
+// docs/performance.md. `--only startup,load,save,choose,open,memory,respond`
+// runs some rows. Exit status: 0 every target met, 1 a target missed, 2 a
+// measurement could not be made or one of its checks failed.
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <thread>
-#include <utility>
+
+#include <poll.h>
+#include <sys/wait.h>
 
 #include "bench/bench.h"
 #include "catalogue/catalogue.h"
@@ -44,28 +52,78 @@ QString mib(double kib)
     return QStringLiteral("%1 MiB").arg(kib / 1024.0, 0, 'f', 1);
 }
 
+// --------------------------------------------------------------- processes
+
+// A started process, killed and waited for when it is let go.
+struct EndProcess {
+    void operator()(QProcess* process) const
+    {
+        process->kill();
+        process->waitForFinished();
+        delete process;
+    }
+};
+using Process = std::unique_ptr<QProcess, EndProcess>;
+enum class Output { Discard, Read, ReadShowErrors };
+
+// Starts a program with our environment changed by "NAME=value" entries
+// ("NAME" alone removes it); its errors are discarded unless shown.
+Process start(const QString& program, const QStringList& arguments, const QStringList& environment,
+              Output output)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment) {
+        if (entry.contains(u'=')) {
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+        } else {
+            env.remove(entry);
+        }
+    }
+    Process process(new QProcess);
+    process->setProcessEnvironment(env);
+    if (output == Output::Discard) {
+        process->setStandardOutputFile(QProcess::nullDevice());
+    }
+    if (output == Output::ReadShowErrors) {
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    } else {
+        process->setStandardErrorFile(QProcess::nullDevice());
+    }
+    process->start(program, arguments);
+    check(process->waitForStarted(), "cannot start %1", program);
+    return process;
+}
+
+// The first line the process prints, trimmed; empty when none came in time.
+QByteArray firstLine(QProcess& process, int timeoutMs)
+{
+    while (!process.canReadLine() && process.waitForReadyRead(timeoutMs)) {
+    }
+    return process.canReadLine() ? process.readLine().trimmed() : QByteArray();
+}
+
 // This program as a helper, its windows on the X server when given one
 // (offscreen otherwise), its errors coming out with ours.
 Process startHelper(const QStringList& arguments, const QByteArray& display)
 {
-    return startProcess(QCoreApplication::applicationFilePath(), arguments,
-                        {QStringLiteral("QT_QPA_PLATFORM=") +
-                             (display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb")),
-                         QStringLiteral("QT_LOGGING_RULES=qt.qpa.*=false"),
-                         QStringLiteral("DISPLAY=") + QString::fromLatin1(display),
-                         QStringLiteral("WAYLAND_DISPLAY")},
-                        Output::ReadShowErrors);
+    return start(QCoreApplication::applicationFilePath(), arguments,
+                 {QStringLiteral("QT_QPA_PLATFORM=") +
+                      (display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb")),
+                  QStringLiteral("QT_LOGGING_RULES=qt.qpa.*=false"),
+                  QStringLiteral("DISPLAY=") + QString::fromLatin1(display),
+                  QStringLiteral("WAYLAND_DISPLAY")},
+                 Output::ReadShowErrors);
 }
 
-// Runs a helper to its end and returns the lines it printed that start with
-// `tag`, without it.
+// Runs a helper to its end; the lines it printed that start with `tag`,
+// without it.
 QList<QByteArray> helperSaid(const QStringList& arguments, const QByteArray& tag,
                              const QByteArray& display = {})
 {
     const Process helper = startHelper(arguments, display);
     check(helper->waitForFinished(-1) && helper->exitStatus() == QProcess::NormalExit &&
               helper->exitCode() == 0,
-          QStringLiteral("the helper \"%1\" failed").arg(arguments.join(u' ')));
+          "the helper \"%1\" failed", arguments.join(u' '));
     QList<QByteArray> said;
     for (const QByteArray& line : helper->readAllStandardOutput().split('\n')) {
         if (line.startsWith(tag)) {
@@ -75,73 +133,187 @@ QList<QByteArray> helperSaid(const QStringList& arguments, const QByteArray& tag
     return said;
 }
 
+// -------------------------------------------------------------------- X
+
+// What xcb hands over, freed when let go.
+struct Free {
+    void operator()(void* data) const { std::free(data); }
+};
+template <typename T> using Reply = std::unique_ptr<T, Free>;
+
+// Watches the X server's screen for top-level windows being mapped (shown).
+class MapWatch {
+public:
+    explicit MapWatch(const QByteArray& display) : connection_(xcb_connect(display.constData(), nullptr))
+    {
+        check(xcb_connection_has_error(connection_) == 0, "cannot connect to the X server %1",
+              QString::fromLatin1(display));
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection_,
+                                     xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root,
+                                     XCB_CW_EVENT_MASK, &mask);
+        netWmName_ = atom("_NET_WM_NAME");
+        wmProtocols_ = atom("WM_PROTOCOLS");
+        wmDeleteWindow_ = atom("WM_DELETE_WINDOW");
+    }
+    ~MapWatch() { xcb_disconnect(connection_); }
+    MapWatch(const MapWatch&) = delete;
+    MapWatch& operator=(const MapWatch&) = delete;
+
+    // Drops the events that arrived so far; the round trip makes sure that
+    // every event sent so far has arrived.
+    void drain()
+    {
+        std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            std::free(event);
+        }
+    }
+
+    struct Shown {
+        double at = 0; // when its map event arrived
+        xcb_window_t window = 0;
+    };
+    // Waits until a top-level window with this title is mapped; throws
+    // CheckFailed after the timeout or when `owner` ends first.
+    Shown waitShown(const QByteArray& title, double timeoutSeconds, const QProcess& owner)
+    {
+        const double deadline = now() + timeoutSeconds;
+        for (;;) {
+            check(xcb_connection_has_error(connection_) == 0, "lost the X server");
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+                const double arrived = now();
+                const Reply<xcb_generic_event_t> owned(event);
+                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+                if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && map->override_redirect == 0 &&
+                    titleOf(map->window) == title) {
+                    return {arrived, map->window};
+                }
+            }
+            const double left = deadline - now();
+            check(left > 0, "no window \"%1\" was shown within %2 s", QString::fromUtf8(title),
+                  timeoutSeconds);
+            siginfo_t info{};
+            check(::waitid(P_PID, static_cast<id_t>(owner.processId()), &info, WEXITED | WNOHANG | WNOWAIT) ==
+                          0 &&
+                      info.si_pid == 0,
+                  "the program ended before showing its window");
+            pollfd wait{xcb_get_file_descriptor(connection_), POLLIN, 0};
+            ::poll(&wait, 1, std::min(200, static_cast<int>(left * 1000) + 1));
+        }
+    }
+
+    // Asks a window to close, as its close button does.
+    void close(xcb_window_t window)
+    {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = wmProtocols_;
+        message.data.data32[0] = wmDeleteWindow_;
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&message));
+        xcb_flush(connection_);
+    }
+
+private:
+    xcb_atom_t atom(const char* name)
+    {
+        const auto cookie = xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookie, nullptr));
+        check(reply != nullptr, "the X server does not answer");
+        return reply->atom;
+    }
+
+    QByteArray titleOf(xcb_window_t window)
+    {
+        for (const xcb_atom_t name : {netWmName_, static_cast<xcb_atom_t>(XCB_ATOM_WM_NAME)}) {
+            const auto cookie =
+                xcb_get_property(connection_, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+            const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+            if (reply && xcb_get_property_value_length(reply.get()) > 0) {
+                return {static_cast<const char*>(xcb_get_property_value(reply.get())),
+                        xcb_get_property_value_length(reply.get())};
+            }
+        }
+        return {};
+    }
+
+    xcb_connection_t* connection_;
+    xcb_atom_t netWmName_ = 0;
+    xcb_atom_t wmProtocols_ = 0;
+    xcb_atom_t wmDeleteWindow_ = 0;
+};
+
+// ----------------------------------------------------------------- figures
+
 struct Run {
     const Workspace& ws;
     QByteArray display; // the private X server's
 };
-
-// ---------------------------------------------------------------- start-up
+using Rows = std::vector<std::vector<Sample>>; // each row's samples
 
 // The two start-up rows: Orvane with an empty store against the floor
 // window, and Orvane with the stored types against the empty start-up plus
-// a bare read of the store in a fresh process.
-std::vector<std::vector<Sample>> startUp(const Run& run, const char* /*name*/, int repetitions)
+// a bare read of the store in a fresh process, as Orvane reads it at start.
+Rows startUp(const Run& run, const char* /*name*/, int repetitions)
 {
     MapWatch watch(run.display);
     const QStringList common = {QStringLiteral("DISPLAY=") + QString::fromLatin1(run.display),
                                 QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("WAYLAND_DISPLAY=")};
-    // The environment of Orvane with a config folder of its own.
+    // A config folder of Orvane's own, with the store or empty.
     const auto home = [&](const QString& name, bool withTypes) {
         const QString config = run.ws.root + QStringLiteral("/home-") + name;
         QDir().mkpath(config + QStringLiteral("/Orvane"));
         check(!withTypes || QFile::copy(run.ws.typesConf(), config + QStringLiteral("/Orvane/Orvane.conf")),
-              QStringLiteral("cannot copy the store"));
-        return std::pair{config, common + QStringList{QStringLiteral("XDG_CONFIG_HOME=") + config}};
+              "cannot copy the store");
+        return config;
     };
-    const auto launch = [&](const QString& program, const QStringList& env) {
-        return startProcess(program, {}, env, Output::Discard);
+    const auto env = [&](const QString& config) {
+        return common + QStringList{QStringLiteral("XDG_CONFIG_HOME=") + config};
     };
 
     // Orvane's own check that it started with the store: closed as a user
     // closes it, it saves every type it loaded.
     progress(QStringLiteral("checking that Orvane starts with the store and saves it whole"));
     for (const bool full : {false, true}) {
-        const auto [config, env] =
+        const QString config =
             home(full ? QStringLiteral("check-full") : QStringLiteral("check-empty"), full);
         watch.drain();
-        const Process child = launch(QStringLiteral(ORVANE_PROGRAM), env);
+        const Process child = start(QStringLiteral(ORVANE_PROGRAM), {}, env(config), Output::Discard);
         watch.close(watch.waitShown(kMainTitle, 120, *child).window);
         check(child->waitForFinished(60000) && child->exitStatus() == QProcess::NormalExit &&
                   child->exitCode() == 0,
-              QStringLiteral("Orvane did not end normally when its window was closed"));
+              "Orvane did not end normally when its window was closed");
         QSettings saved(config + QStringLiteral("/Orvane/Orvane.conf"), QSettings::IniFormat);
         const int count = saved.value(QStringLiteral("Types/") + kCountKey).toInt();
-        check(count == (full ? kTypeCount : 0), QStringLiteral("Orvane started with %1 types and saved %2")
-                                                    .arg(full ? kTypeCount : 0)
-                                                    .arg(count));
+        check(count == (full ? kTypeCount : 0), "Orvane started with %1 types and saved %2",
+              full ? kTypeCount : 0, count);
         check(!full ||
                   saved.value(QStringLiteral("Types/Type app 0")).toString() == storedType(run.ws, 0).App,
-              QStringLiteral("Orvane saved the first type wrong"));
+              "Orvane saved the first type wrong");
     }
 
-    const auto shown = [&](const QString& program, const QStringList& env) {
+    const auto shown = [&](const QString& program, const QStringList& environment) {
         watch.drain();
         const double started = now();
-        const Process child = launch(program, env);
+        const Process child = start(program, {}, environment, Output::Discard);
         return watch.waitShown(kMainTitle, 120, *child).at - started;
     };
-    const QStringList emptyEnv = home(QStringLiteral("empty"), false).second;
-    const QStringList fullEnv = home(QStringLiteral("full"), true).second;
+    const QStringList emptyEnv = env(home(QStringLiteral("empty"), false));
+    const QStringList fullEnv = env(home(QStringLiteral("full"), true));
     const std::function<double()> sides[] = {
         [&] { return shown(QStringLiteral(ORVANE_BENCH_WINDOW), common); },
         [&] { return shown(QStringLiteral(ORVANE_PROGRAM), emptyEnv); },
         [&] { return shown(QStringLiteral(ORVANE_PROGRAM), fullEnv); },
-        [&] { // in a fresh process, as Orvane reads its store at start
-            const QString store = freshStoreCopy(run.ws);
+        [&] {
+            const QString store = run.ws.storeCopy();
             const QList<QByteArray> said =
                 helperSaid({QStringLiteral("--bare-read"), store, run.ws.root}, "elapsed ");
             QFile::remove(store);
-            check(said.size() == 1, QStringLiteral("the bare read said nothing"));
+            check(said.size() == 1, "the bare read said nothing");
             return said[0].toDouble();
         }};
     std::vector<double> times[4];
@@ -155,15 +327,13 @@ std::vector<std::vector<Sample>> startUp(const Run& run, const char* /*name*/, i
             }
         }
     }
-    std::vector<std::vector<Sample>> rows(2);
-    for (int r = 0; r < repetitions; ++r) {
+    Rows rows(2);
+    for (std::size_t r = 0; r < times[0].size(); ++r) {
         rows[0].push_back({times[1][r], times[0][r]});
         rows[1].push_back({times[2][r], times[1][r] + times[3][r]});
     }
     return rows;
 }
-
-// ------------------------------------------------------------------ memory
 
 // The resident size, in KiB, of a helper holding the state.
 double residentSize(const Run& run, bool full)
@@ -171,7 +341,7 @@ double residentSize(const Run& run, bool full)
     const Process helper = startHelper(
         {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), run.ws.root},
         run.display);
-    check(firstLine(*helper, 120000) == "ready", QStringLiteral("the memory helper did not build its state"));
+    check(firstLine(*helper, 120000) == "ready", "the memory helper did not build its state");
     QFile status(QStringLiteral("/proc/%1/status").arg(helper->processId()));
     double kib = 0;
     if (status.open(QIODevice::ReadOnly)) {
@@ -182,16 +352,17 @@ double residentSize(const Run& run, bool full)
         }
     }
     helper->closeWriteChannel();
-    check(helper->waitForFinished(60000) && helper->exitCode() == 0,
-          QStringLiteral("the memory helper failed"));
-    check(kib > 0, QStringLiteral("no resident size was read"));
+    check(helper->waitForFinished(60000) && helper->exitCode() == 0, "the memory helper failed");
+    check(kib > 0, "no resident size was read");
     return kib;
 }
 
-std::vector<std::vector<Sample>> memory(const Run& run, const char* /*name*/, int repetitions)
+// The full state against the empty program, the full one first on even
+// repetitions.
+Rows memory(const Run& run, const char* /*name*/, int repetitions)
 {
     std::vector<Sample> samples(static_cast<std::size_t>(repetitions));
-    for (int r = 0; r < repetitions; ++r) { // the full state first on even repetitions
+    for (std::size_t r = 0; r < samples.size(); ++r) {
         for (const bool full : {r % 2 == 0, r % 2 != 0}) {
             (full ? samples[r].program : samples[r].floor) = residentSize(run, full);
         }
@@ -199,20 +370,20 @@ std::vector<std::vector<Sample>> memory(const Run& run, const char* /*name*/, in
     return {samples};
 }
 
-// One of the figures measured in a helper of its own.
-std::vector<std::vector<Sample>> helperFigure(const Run& run, const char* name, int repetitions)
+// A figure measured in a helper of its own.
+Rows inHelper(const Run& run, const char* name, int repetitions)
 {
-    const QString figure = QString::fromLatin1(name);
     std::vector<Sample> samples;
-    for (const QByteArray& line : helperSaid(
-             {QStringLiteral("--figure"), figure, run.ws.root, QString::number(repetitions)}, "sample ")) {
+    for (const QByteArray& line : helperSaid({QStringLiteral("--figure"), QString::fromLatin1(name),
+                                              run.ws.root, QString::number(repetitions)},
+                                             "sample ")) {
         const QList<QByteArray> times = line.split(' ');
-        check(times.size() == 2,
-              QStringLiteral("the figure %1 said: %2").arg(figure, QString::fromUtf8(line)));
+        check(times.size() == 2, "the figure %1 said \"%2\"", QString::fromLatin1(name),
+              QString::fromUtf8(line));
         samples.push_back({times[0].toDouble(), times[1].toDouble()});
     }
-    check(static_cast<int>(samples.size()) == repetitions,
-          QStringLiteral("the figure %1 gave %2 samples").arg(figure).arg(samples.size()));
+    check(static_cast<int>(samples.size()) == repetitions, "the figure %1 gave %2 samples",
+          QString::fromLatin1(name), samples.size());
     return {samples};
 }
 
@@ -224,12 +395,12 @@ struct RowText {
     double target;
 };
 
-// The rows of the first table, by what --only names; repetitions: enough for
-// a steady median, with the whole run in a few minutes on two cores.
+// The rows of the first table, under the names --only takes; repetitions:
+// enough for a steady median, with the whole run in a few minutes.
 struct Group {
     const char* name;
     int repetitions;
-    std::vector<std::vector<Sample>> (*measure)(const Run&, const char* name, int repetitions);
+    Rows (*measure)(const Run&, const char* name, int repetitions);
     QString (*unit)(double);
     std::vector<RowText> rows;
 };
@@ -246,23 +417,23 @@ const Group kGroups[] = {
        "the empty-store start-up plus a bare QSettings read of the same file", 1.3}}},
     {"load",
      7,
-     helperFigure,
+     inHelper,
      ms,
      {{"LoadTypes + FillTypeCombos, 32,767 types", "reading the same keys with a bare QSettings loop", 1.5}}},
     {"save",
      7,
-     helperFigure,
+     inHelper,
      ms,
      {{"SaveTypes, 32,767 types", "the same bytes written to a new file, synced and renamed", 1.5}}},
     {"choose",
      9,
-     helperFigure,
+     inHelper,
      ms,
      {{"choosing a type whose folder holds 100,000 files, 50,000 matching",
        "listing and sorting that folder with QDirIterator and a case-insensitive sort", 1.5}}},
     {"open",
      101,
-     helperFigure,
+     inHelper,
      ms,
      {{"opening a file, from the double-click to the application's process existing",
        "posix_spawn of the same program", 1.2}}},
@@ -274,15 +445,22 @@ const Group kGroups[] = {
        3.0}}},
 };
 
-// A row's figures: each side's median, and the median of each repetition's
-// own ratio, so that a change of load weighs on both sides of it alike.
-// Returns whether the row met its target.
+double median(std::vector<double> values)
+{
+    check(!values.empty(), "a median of no samples");
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+// Prints a row: each side's median, and the median of each repetition's own
+// ratio, so that a change of load weighs on both sides of it alike. Returns
+// whether it met its target.
 bool printRow(const RowText& text, const std::vector<Sample>& samples, QString (*unit)(double))
 {
-    check(!samples.empty(), QStringLiteral("no samples for ") + QString::fromUtf8(text.what));
     std::vector<double> program, floor, ratios;
     for (const Sample& s : samples) {
-        check(s.floor > 0, QStringLiteral("a floor of nothing for ") + QString::fromUtf8(text.what));
+        check(s.floor > 0, "a floor of nothing for %1", QString::fromUtf8(text.what));
         program.push_back(s.program);
         floor.push_back(s.floor);
         ratios.push_back(s.program / s.floor);
@@ -324,7 +502,7 @@ int runAll(const QStringList& only)
     const QString machine = machineLine();
     progress(machine);
     QTemporaryDir dir;
-    check(dir.isValid(), QStringLiteral("no temporary folder"));
+    check(dir.isValid(), "no temporary folder");
     const Workspace ws{dir.path()};
     progress(QStringLiteral("creating %1 stored types and a folder of %2 files in %3")
                  .arg(kTypeCount)
@@ -338,34 +516,28 @@ int runAll(const QStringList& only)
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
-
     // Xvfb on a free display, which it prints.
     const Process xvfb =
-        startProcess(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                      QStringLiteral("tcp"), QStringLiteral("-noreset")},
-                     {}, Output::Read);
-    const QByteArray displayNumber = firstLine(*xvfb, 20000);
-    check(!displayNumber.isEmpty(), QStringLiteral("Xvfb did not start (package xvfb)"));
-    const Run run{ws, ':' + displayNumber};
+        start(QStringLiteral("Xvfb"),
+              QStringLiteral("-displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset").split(u' '), {},
+              Output::Read);
+    const Run run{ws, ':' + firstLine(*xvfb, 20000)};
+    check(run.display.size() > 1, "Xvfb did not start (package xvfb)");
     progress(QStringLiteral("Xvfb on display ") + QString::fromLatin1(run.display));
-    // A session bus of its own, as a desktop session has, unless one is given:
-    // without one, Qt's accessibility set-up in every Qt program runs
+    // A session bus of its own, as a desktop session has, unless one is
+    // given: without one, Qt's accessibility set-up in every Qt program runs
     // dbus-launch, a cost no desktop user pays.
     Process bus;
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        bus = startProcess(
-            QStringLiteral("dbus-daemon"),
-            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-            {}, Output::Read);
+        bus = start(QStringLiteral("dbus-daemon"),
+                    QStringLiteral("--session --nofork --print-address=1").split(u' '), {}, Output::Read);
         const QByteArray address = firstLine(*bus, 10000);
-        check(!address.isEmpty(), QStringLiteral("dbus-daemon did not start (package dbus-daemon)"));
+        check(!address.isEmpty(), "dbus-daemon did not start (package dbus-daemon)");
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
         progress(QStringLiteral("a session bus of its own at ") + QString::fromLatin1(address));
     }
 
-    std::vector<std::pair<const Group*, std::vector<std::vector<Sample>>>> measured;
+    std::vector<std::pair<const Group*, Rows>> measured;
     for (const Group& group : kGroups) {
         if (wanted(group.name)) {
             progress(QStringLiteral("measuring: ") + QString::fromUtf8(group.rows[0].what));
@@ -380,18 +552,18 @@ int runAll(const QStringList& only)
             const qsizetype space = line.indexOf(' ');
             responses.push_back({QString::fromUtf8(line.mid(space + 1)), line.left(space).toDouble()});
         }
-        check(responses.size() == 4, QStringLiteral("the responsiveness helper said too little"));
+        check(responses.size() == 4, "the responsiveness helper said too little");
     }
-    check(!measured.empty() || !responses.empty(), QStringLiteral("no rows chosen"));
+    check(!measured.empty() || !responses.empty(), "no rows chosen");
 
     bool met = true;
     if (!measured.empty()) {
         std::cout << machine.toStdString() << "\n\n"
                   << "| What | Against (the floor) | Orvane | Floor | Ratio | Target | Met | Runs |\n"
                   << "|---|---|---:|---:|---:|---:|---|---:|\n";
-        for (const auto& [group, samples] : measured) {
+        for (const auto& [group, rows] : measured) {
             for (std::size_t i = 0; i < group->rows.size(); ++i) {
-                met = printRow(group->rows[i], samples.at(i), group->unit) && met;
+                met = printRow(group->rows[i], rows.at(i), group->unit) && met;
             }
         }
         std::cout << "\nMedians of the repetitions; the ratio is the median of their own ratios.\n";

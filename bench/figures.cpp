@@ -1,3 +1,6 @@
+// The generated workspace, and the figures measured in a helper process with
+// the program's own classes.
+
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
@@ -6,8 +9,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <ctime>
 #include <iostream>
 #include <map>
@@ -34,6 +38,93 @@ namespace orvane::bench {
 namespace {
 
 const QString kTypesGroup = QStringLiteral("Types/");
+const QStringList kFieldKeys = {QStringLiteral("Type name "), QStringLiteral("Type ext "),
+                                QStringLiteral("Type path "), QStringLiteral("Type desc "),
+                                QStringLiteral("Type app ")};
+
+QStringList fields(const TypeRecord& record)
+{
+    return {record.Name, record.Ext, record.Path, record.Desc, record.App};
+}
+
+void touch(const QString& path)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
+    check(fd >= 0, "cannot create %1", path);
+    ::close(fd);
+}
+
+// Names in mixed case and in no order, so that listing and sorting do real
+// work; every other file is "*.txt" (as ".txt" or ".TXT").
+QString bigFileName(int i)
+{
+    static const char* const stems[] = {"report", "Report", "NOTES", "notes",
+                                        "Photo",  "photo",  "data",  "Data"};
+    const char* ext = i % 2 == 1 ? ".dat" : (i % 4 == 0 ? ".txt" : ".TXT");
+    return QStringLiteral("%1 %2%3")
+        .arg(QLatin1StringView(stems[i % 8]))
+        .arg(static_cast<int>((static_cast<long long>(i) * 7919) % kFolderFiles), 5, 10, QLatin1Char('0'))
+        .arg(QLatin1StringView(ext));
+}
+
+} // namespace
+
+double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+QString Workspace::freshPath(const QString& stem) const
+{
+    static std::atomic<int> counter{0};
+    QDir().mkpath(root + QStringLiteral("/copies"));
+    return root + QStringLiteral("/copies/%1-%2-%3").arg(stem).arg(::getpid()).arg(counter++);
+}
+
+QString Workspace::storeCopy() const
+{
+    const QString copy = freshPath(QStringLiteral("store")) + QStringLiteral(".conf");
+    check(QFile::copy(typesConf(), copy), "cannot copy the store to %1", copy);
+    return copy;
+}
+
+TypeRecord storedType(const Workspace& ws, int n)
+{
+    if (n == 0) {
+        return {QStringLiteral("Big"), QStringLiteral("txt"), ws.bigFolder(),
+                QStringLiteral("Text files of the big folder"), QStringLiteral(ORVANE_BENCH_APP)};
+    }
+    return {QStringLiteral("Type %1").arg(n, 5, 10, QLatin1Char('0')), QStringLiteral("e%1").arg(n),
+            QStringLiteral("/home/user/Documents/project %1/").arg(n),
+            QStringLiteral("The files of project %1, kept for the record").arg(n),
+            QStringLiteral("/usr/bin/editor%1").arg(n % 17)};
+}
+
+void createWorkspace(const Workspace& ws)
+{
+    check(QDir().mkpath(ws.bigFolder()) && QDir().mkpath(ws.openFolder()), "cannot create the workspace");
+    { // the store, written by QSettings the way the program writes it
+        QSettings store(ws.typesConf(), QSettings::IniFormat);
+        store.setValue(kTypesGroup + kCountKey, QString::number(kTypeCount));
+        for (int n = 0; n < kTypeCount; ++n) {
+            const QStringList values = fields(storedType(ws, n));
+            for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
+                store.setValue(kTypesGroup + kFieldKeys[k] + QString::number(n), values[k]);
+            }
+        }
+        store.sync();
+        check(store.status() == QSettings::NoError, "the store could not be written");
+    }
+    for (int i = 0; i < kFolderFiles; ++i) {
+        touch(ws.bigFolder() + bigFileName(i));
+    }
+    // A folder inside the big folder, which the file lists must leave out.
+    QDir().mkpath(ws.bigFolder() + QStringLiteral("sub folder.txt"));
+    touch(ws.openFolder() + QStringLiteral("letter.txt"));
+}
+
+namespace {
 
 template <typename Action> double timed(Action&& action)
 {
@@ -65,35 +156,34 @@ std::vector<Sample> repeat(int repetitions, Program&& program, Floor&& floor)
     return samples;
 }
 
-void checkNoBox(const test::Harness& h, const QString& when)
+void checkNoBox(const test::Harness& h, const char* when)
 {
-    check(h.dialogs.shown.isEmpty(),
-          QStringLiteral("a box was shown %1: %2").arg(when, h.dialogs.texts().join(QStringLiteral(" / "))));
+    check(h.dialogs.shown.isEmpty(), "a box was shown %1: %2", QString::fromUtf8(when),
+          h.dialogs.texts().join(QStringLiteral(" / ")));
 }
 
 void showOnScreen(QWidget& window)
 {
     window.show();
-    check(QTest::qWaitForWindowExposed(&window),
-          QStringLiteral("a window was not shown: ") + window.windowTitle());
+    check(QTest::qWaitForWindowExposed(&window), "the window \"%1\" was not shown", window.windowTitle());
 }
 
 void checkTypesLoaded(const test::Harness& h)
 {
-    check(h.g.NumberOfTypes == kTypeCount, QStringLiteral("%1 types loaded").arg(h.g.NumberOfTypes));
+    check(h.g.NumberOfTypes == kTypeCount, "%1 types loaded", h.g.NumberOfTypes);
 }
 
 void checkBigFolderListed(MainForm& main)
 {
-    check(main.FileList.listCount() == kMatchingFiles,
-          QStringLiteral("the file list holds %1 names").arg(main.FileList.listCount()));
+    check(main.FileList.listCount() == kMatchingFiles, "the file list holds %1 names",
+          main.FileList.listCount());
 }
 
 // The stored store copied where the harness reads its settings.
 void useStoredTypes(const Workspace& ws, const test::Harness& h)
 {
     QFile::remove(h.settingsPath());
-    check(QFile::copy(ws.typesConf(), h.settingsPath()), QStringLiteral("cannot copy the store"));
+    check(QFile::copy(ws.typesConf(), h.settingsPath()), "cannot copy the store");
 }
 
 // The main window and the preferences window over the harness's state, the
@@ -128,22 +218,20 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
             LoadTypes(h.g);
             FillTypeCombos(h.g);
         });
-        checkNoBox(h, QStringLiteral("loading"));
+        checkNoBox(h, "loading");
         checkTypesLoaded(h);
-        check(h.g.Types.back().App == last.App, QStringLiteral("LoadTypes read the last type wrong"));
+        check(h.g.Types.back().App == last.App, "LoadTypes read the last type wrong");
         auto& mainCombo = windows.main.TypeCombo;
         auto& prefCombo = windows.main.prefForm().TypeCombo;
         check(mainCombo.listCount() == kTypeCount && prefCombo.listCount() == kTypeCount &&
                   mainCombo.item(kTypeCount - 1) == last.Name && prefCombo.item(kTypeCount - 1) == last.Name,
-              QStringLiteral("FillTypeCombos filled %1 and %2 items")
-                  .arg(mainCombo.listCount())
-                  .arg(prefCombo.listCount()));
+              "FillTypeCombos filled %1 and %2 items", mainCombo.listCount(), prefCombo.listCount());
         check(mainCombo.listIndex() == -1 && mainCombo.text().isEmpty(),
-              QStringLiteral("the main list chose an item while filling"));
+              "the main list chose an item while filling");
         return elapsed;
     };
     const auto floor = [&] {
-        const QString store = freshStoreCopy(ws);
+        const QString store = ws.storeCopy();
         const double elapsed = timedBareRead(ws, store);
         QFile::remove(store);
         return elapsed;
@@ -156,20 +244,17 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
 std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
 {
     QFile stored(ws.typesConf());
-    check(stored.open(QIODevice::ReadOnly), QStringLiteral("the store cannot be read"));
+    check(stored.open(QIODevice::ReadOnly), "the store cannot be read");
     const QByteArray bytes = stored.readAll();
     const QByteArray lastApp = storedType(ws, kTypeCount - 1).App.toUtf8();
-    const auto writtenWhole = [&](const QString& path) {
+    const auto checkWhole = [&](const QString& path) {
         QFile file(path);
-        check(file.open(QIODevice::ReadOnly), QStringLiteral("the saved store cannot be read"));
+        check(file.open(QIODevice::ReadOnly), "the saved store cannot be read");
         const QByteArray text = file.readAll();
         check(text.size() >= bytes.size() - 64 && text.contains(lastApp) &&
                   (text.contains("Number%20Of%20Types=32767") || text.contains("Number Of Types=32767")),
-              QStringLiteral("the saved store is not whole (%1 of %2 bytes)")
-                  .arg(text.size())
-                  .arg(bytes.size()));
+              "the saved store is not whole (%1 of %2 bytes)", text.size(), bytes.size());
     };
-
     const auto program = [&] {
         test::Harness h;
         useStoredTypes(ws, h);
@@ -178,14 +263,14 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
         checkTypesLoaded(h);
         bool saved = false;
         const double elapsed = timed([&] { saved = SaveTypes(h.g); });
-        check(saved, QStringLiteral("SaveTypes could not write the store"));
-        checkNoBox(h, QStringLiteral("saving"));
-        writtenWhole(h.settingsPath());
+        check(saved, "SaveTypes could not write the store");
+        checkNoBox(h, "saving");
+        checkWhole(h.settingsPath());
         return elapsed;
     };
     // The physical limit of a durable save: the same bytes written to a new
     // file, synced, renamed over the old one and the folder synced.
-    const QByteArray target = QFile::encodeName(freshStoreCopy(ws));
+    const QByteArray target = QFile::encodeName(ws.storeCopy());
     const QByteArray temporary = target + ".new";
     const QByteArray folder = QFile::encodeName(ws.root);
     const auto floor = [&] {
@@ -204,8 +289,8 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
                 ::close(dir);
             }
         });
-        check(done, QStringLiteral("the floor's durable write failed"));
-        writtenWhole(QFile::decodeName(target));
+        check(done, "the floor's durable write failed");
+        checkWhole(QFile::decodeName(target));
         return elapsed;
     };
     return repeat(repetitions, program, floor);
@@ -230,22 +315,22 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
         // Another type first, as a user goes from one type to the next.
         main.TypeCombo.setListIndex(1);
         QCoreApplication::processEvents();
-        check(main.FileList.listCount() == 1, QStringLiteral("the small folder did not list"));
+        check(main.FileList.listCount() == 1, "the small folder did not list");
         // A new modification time for the big folder, an hour back, so that
-        // nothing read for an earlier repetition can be reused.
+        // nothing read for an earlier repetition can be used again.
         const timeval back = {::time(nullptr) - 3600 - ++changes, 0};
         const timeval times[2] = {back, back};
-        check(::utimes(bigPath.constData(), times) == 0, QStringLiteral("cannot set the big folder's time"));
+        check(::utimes(bigPath.constData(), times) == 0, "cannot set the big folder's time");
         const double elapsed = timed([&] {
             main.TypeCombo.setListIndex(0);
             QCoreApplication::processEvents();
         });
-        checkNoBox(h, QStringLiteral("choosing"));
+        checkNoBox(h, "choosing");
         checkBigFolderListed(main);
         check(floorNames.isEmpty() || (main.FileList.item(0) == floorNames.first() &&
                                        main.FileList.item(kMatchingFiles - 1) == floorNames.last()),
-              QStringLiteral("the file list is not sorted as the floor's"));
-        check(main.DescLabel.text() == big.Desc, QStringLiteral("the description was not shown"));
+              "the file list is not sorted as the floor's");
+        check(main.DescLabel.text() == big.Desc, "the description was not shown");
         return elapsed;
     };
     const auto floor = [&] {
@@ -262,7 +347,7 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
                 return a.compare(b, Qt::CaseInsensitive) < 0;
             });
         });
-        check(names.size() == kMatchingFiles, QStringLiteral("the floor listed %1 names").arg(names.size()));
+        check(names.size() == kMatchingFiles, "the floor listed %1 names", names.size());
         floorNames = names;
         return elapsed;
     };
@@ -275,15 +360,14 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
 {
     // The opened applications end as orphans: they come back to this
     // process, which waits for each before the next repetition.
-    check(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0, QStringLiteral("cannot adopt orphans"));
-
+    check(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0, "cannot adopt orphans");
     test::Harness h;
     platform::SystemStarter starter;
     platform::Services services{h.dialogs, h.settings, starter, h.associations, h.desktop};
     Globals g(services);
     MainForm main(g);
     main.Form_Load();
-    checkNoBox(h, QStringLiteral("at start"));
+    checkNoBox(h, "at start");
     MakeRoom(g, 0);
     g.Types[0] = {QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder(), QString(),
                   QStringLiteral(ORVANE_BENCH_APP)};
@@ -291,7 +375,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     FillTypeCombos(g);
     main.TypeCombo.setListIndex(0);
     main.FileList.setListIndex(0);
-    check(main.FileList.listIndex() == 0, QStringLiteral("the letter was not listed"));
+    check(main.FileList.listIndex() == 0, "the letter was not listed");
 
     const QByteArray app = QByteArrayLiteral(ORVANE_BENCH_APP);
     const QByteArray argument = QFile::encodeName(ws.openFolder() + main.FileList.item(0));
@@ -300,7 +384,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     const auto program = [&] {
         const double elapsed = timed([&] { main.FileList_DblClick(); });
         reapAll();
-        checkNoBox(h, QStringLiteral("opening"));
+        checkNoBox(h, "opening");
         return elapsed;
     };
     const auto floor = [&] {
@@ -308,7 +392,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
         int error = 0;
         const double elapsed =
             timed([&] { error = ::posix_spawn(&pid, app.constData(), nullptr, nullptr, argv, environ); });
-        check(error == 0, QStringLiteral("posix_spawn failed"));
+        check(error == 0, "posix_spawn failed");
         reapAll();
         return elapsed;
     };
@@ -322,7 +406,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     ::unsetenv("ORVANE_ARGSTUB_OUT");
     QFile written(mark);
     check(written.open(QIODevice::ReadOnly) && written.readAll() == argument + '\0',
-          QStringLiteral("the opened application did not receive the file"));
+          "the opened application did not receive the file");
     return samples;
 }
 
@@ -336,7 +420,7 @@ std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repe
         {QStringLiteral("choose"), figureChoose},
         {QStringLiteral("open"), figureOpen}};
     const auto figure = figures.find(name);
-    check(figure != figures.end(), QStringLiteral("no figure ") + name);
+    check(figure != figures.end(), "no figure %1", name);
     return figure->second(ws, repetitions);
 }
 
@@ -348,9 +432,8 @@ double timedBareRead(const Workspace& ws, const QString& store)
         QSettings settings(store, QSettings::IniFormat);
         types = settings.value(kTypesGroup + kCountKey).toString().toInt();
         for (int n = 0; n < types; ++n) {
-            const QString suffix = QString::number(n);
             for (const QString& key : kFieldKeys) {
-                characters += settings.value(kTypesGroup + key + suffix).toString().size();
+                characters += settings.value(kTypesGroup + key + QString::number(n)).toString().size();
             }
         }
     });
@@ -363,8 +446,8 @@ double timedBareRead(const Workspace& ws, const QString& store)
         }
         return total;
     }();
-    check(types == kTypeCount && characters == stored,
-          QStringLiteral("the bare read found %1 types and %2 characters").arg(types).arg(characters));
+    check(types == kTypeCount && characters == stored, "the bare read found %1 types and %2 characters",
+          types, characters);
     return elapsed;
 }
 
@@ -395,12 +478,11 @@ std::vector<Response> figureRespond(const Workspace& ws)
             untilPainted([&] { QTest::keyClick(&combo.widget(), Qt::Key_Down, Qt::AltModifier); },
                          combo.dropDown()->viewport());
         check(combo.dropDown()->isVisible() && combo.dropDown()->model()->rowCount() == kTypeCount,
-              QStringLiteral("the type list did not drop down whole"));
+              "the type list did not drop down whole");
         QTest::keyClick(combo.dropDown(), Qt::Key_Escape);
         QCoreApplication::processEvents();
         return took;
     };
-
     std::vector<Response> responses;
     responses.push_back(
         {QStringLiteral("the main window's type list drops down, 32,767 types"), dropDown(main.TypeCombo)});
@@ -424,17 +506,17 @@ std::vector<Response> figureRespond(const Workspace& ws)
     scrolling = std::max(
         scrolling,
         untilPainted([&] { main.FileList.verticalScrollBar()->setValue(kMatchingFiles / 2); }, files));
-    check(main.FileList.listIndex() > kMatchingFiles / 2,
-          QStringLiteral("the keys did not move in the list (at %1)").arg(main.FileList.listIndex()));
+    check(main.FileList.listIndex() > kMatchingFiles / 2, "the keys did not move in the list (at %1)",
+          main.FileList.listIndex());
     responses.push_back(
         {QStringLiteral("scrolling the 50,000-name file list (End, Page Up, the scroll bar)"), scrolling});
     const QModelIndex target = main.FileList.indexAt(QPoint(4, files->height() / 2));
-    check(target.isValid(), QStringLiteral("no name under the pointer"));
+    check(target.isValid(), "no name under the pointer");
     const QPoint at = main.FileList.visualRect(target).center();
     responses.push_back({QStringLiteral("selecting a name in the file list with the mouse"),
                          untilPainted([&] { QTest::mouseClick(files, Qt::LeftButton, {}, at); }, files)});
-    check(main.FileList.listIndex() == target.row(), QStringLiteral("the click did not select the name"));
-    checkNoBox(h, QStringLiteral("responding"));
+    check(main.FileList.listIndex() == target.row(), "the click did not select the name");
+    checkNoBox(h, "responding");
     return responses;
 }
 
@@ -453,7 +535,7 @@ void holdState(const Workspace& ws, bool full)
         main.TypeCombo.setListIndex(0);
         checkBigFolderListed(main);
     }
-    checkNoBox(h, QStringLiteral("building the state"));
+    checkNoBox(h, "building the state");
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         QTest::qWait(20);
