@@ -13,6 +13,8 @@
 
 namespace orvane::bench {
 
+using namespace Qt::StringLiterals;
+
 inline constexpr int kTypeCount = 32767;
 inline constexpr int kFolderFiles = 100000;
 inline constexpr int kMatchingFiles = 50000;
@@ -36,6 +38,7 @@ template <typename... Args> void check(bool condition, const char* message, cons
 }
 
 double now(); // seconds on the monotonic clock
+QByteArray readFile(const QString& path);
 
 // The generated data, under one folder:
 //   types.conf  kTypeCount stored types; type 0, "Big", is the "*.txt" type
@@ -44,9 +47,9 @@ double now(); // seconds on the monotonic clock
 //   open/       one file, "letter.txt"
 struct Workspace {
     QString root;
-    [[nodiscard]] QString typesConf() const { return root + QStringLiteral("/types.conf"); }
-    [[nodiscard]] QString bigFolder() const { return root + QStringLiteral("/big/"); }
-    [[nodiscard]] QString openFolder() const { return root + QStringLiteral("/open/"); }
+    [[nodiscard]] QString typesConf() const { return root + u"/types.conf"_s; }
+    [[nodiscard]] QString bigFolder() const { return root + u"/big/"_s; }
+    [[nodiscard]] QString openFolder() const { return root + u"/open/"_s; }
     // A new file name under the workspace, never used before in this run.
     [[nodiscard]] QString freshPath(const QString& stem) const;
     // A fresh copy of the store.
@@ -77,9 +80,9 @@ double timedBareRead(const Workspace& ws, const QString& store);
 // With the stored types loaded and the big folder shown: each type list
 // dropped down for the first time, the file list scrolled, a name clicked.
 std::vector<Response> figureRespond(const Workspace& ws);
-// Builds the state (`full`: the stored types loaded and the big folder
-// shown; otherwise the empty program), shown, says "ready" and waits for its
-// input to close so that its memory can be read.
-void holdState(const Workspace& ws, bool full);
+// The resident size, in KiB, of this process holding a state (`full`: the
+// stored types loaded and the big folder shown; otherwise the empty
+// program), its window shown.
+double residentSize(const Workspace& ws, bool full);
 
 } // namespace orvane::bench

@@ -34,7 +34,7 @@ namespace orvane::bench {
 
 namespace {
 
-const QByteArray kMainTitle = QByteArrayLiteral("Orvane 1.02");
+const QByteArray kMainTitle = "Orvane 1.02"_ba;
 constexpr double kAtOnce = 0.1; // an action a user sees happen at once
 
 void progress(const QString& text)
@@ -44,12 +44,12 @@ void progress(const QString& text)
 
 QString ms(double seconds)
 {
-    return QStringLiteral("%1 ms").arg(seconds * 1000.0, 0, 'f', seconds < 0.01 ? 3 : 1);
+    return u"%1 ms"_s.arg(seconds * 1000.0, 0, 'f', seconds < 0.01 ? 3 : 1);
 }
 
 QString mib(double kib)
 {
-    return QStringLiteral("%1 MiB").arg(kib / 1024.0, 0, 'f', 1);
+    return u"%1 MiB"_s.arg(kib / 1024.0, 0, 'f', 1);
 }
 
 // --------------------------------------------------------------- processes
@@ -66,18 +66,14 @@ struct EndProcess {
 using Process = std::unique_ptr<QProcess, EndProcess>;
 enum class Output { Discard, Read, ReadShowErrors };
 
-// Starts a program with our environment changed by "NAME=value" entries
-// ("NAME" alone removes it); its errors are discarded unless shown.
+// Starts a program with our environment changed by "NAME=value" entries;
+// its errors are discarded unless shown.
 Process start(const QString& program, const QStringList& arguments, const QStringList& environment,
               Output output)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment) {
-        if (entry.contains(u'=')) {
-            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-        } else {
-            env.remove(entry);
-        }
+        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     }
     Process process(new QProcess);
     process->setProcessEnvironment(env);
@@ -107,11 +103,9 @@ QByteArray firstLine(QProcess& process, int timeoutMs)
 Process startHelper(const QStringList& arguments, const QByteArray& display)
 {
     return start(QCoreApplication::applicationFilePath(), arguments,
-                 {QStringLiteral("QT_QPA_PLATFORM=") +
-                      (display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb")),
-                  QStringLiteral("QT_LOGGING_RULES=qt.qpa.*=false"),
-                  QStringLiteral("DISPLAY=") + QString::fromLatin1(display),
-                  QStringLiteral("WAYLAND_DISPLAY")},
+                 {u"QT_QPA_PLATFORM="_s + (display.isEmpty() ? u"offscreen"_s : u"xcb"_s),
+                  u"QT_LOGGING_RULES=qt.qpa.*=false"_s, u"DISPLAY="_s + QString::fromLatin1(display),
+                  u"WAYLAND_DISPLAY="_s},
                  Output::ReadShowErrors);
 }
 
@@ -258,41 +252,39 @@ using Rows = std::vector<std::vector<Sample>>; // each row's samples
 // The two start-up rows: Orvane with an empty store against the floor
 // window, and Orvane with the stored types against the empty start-up plus
 // a bare read of the store in a fresh process, as Orvane reads it at start.
-Rows startUp(const Run& run, const char* /*name*/, int repetitions)
+Rows startUp(const Run& run, int repetitions)
 {
     MapWatch watch(run.display);
-    const QStringList common = {QStringLiteral("DISPLAY=") + QString::fromLatin1(run.display),
-                                QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("WAYLAND_DISPLAY=")};
+    const QStringList common = {u"DISPLAY="_s + QString::fromLatin1(run.display), u"QT_QPA_PLATFORM=xcb"_s,
+                                u"WAYLAND_DISPLAY="_s};
     // A config folder of Orvane's own, with the store or empty.
     const auto home = [&](const QString& name, bool withTypes) {
-        const QString config = run.ws.root + QStringLiteral("/home-") + name;
-        QDir().mkpath(config + QStringLiteral("/Orvane"));
-        check(!withTypes || QFile::copy(run.ws.typesConf(), config + QStringLiteral("/Orvane/Orvane.conf")),
+        const QString config = run.ws.root + u"/home-"_s + name;
+        QDir().mkpath(config + u"/Orvane"_s);
+        check(!withTypes || QFile::copy(run.ws.typesConf(), config + u"/Orvane/Orvane.conf"_s),
               "cannot copy the store");
         return config;
     };
     const auto env = [&](const QString& config) {
-        return common + QStringList{QStringLiteral("XDG_CONFIG_HOME=") + config};
+        return common + QStringList{u"XDG_CONFIG_HOME="_s + config};
     };
 
     // Orvane's own check that it started with the store: closed as a user
     // closes it, it saves every type it loaded.
-    progress(QStringLiteral("checking that Orvane starts with the store and saves it whole"));
+    progress(u"checking that Orvane starts with the store and saves it whole"_s);
     for (const bool full : {false, true}) {
-        const QString config =
-            home(full ? QStringLiteral("check-full") : QStringLiteral("check-empty"), full);
+        const QString config = home(full ? u"check-full"_s : u"check-empty"_s, full);
         watch.drain();
         const Process child = start(QStringLiteral(ORVANE_PROGRAM), {}, env(config), Output::Discard);
         watch.close(watch.waitShown(kMainTitle, 120, *child).window);
         check(child->waitForFinished(60000) && child->exitStatus() == QProcess::NormalExit &&
                   child->exitCode() == 0,
               "Orvane did not end normally when its window was closed");
-        QSettings saved(config + QStringLiteral("/Orvane/Orvane.conf"), QSettings::IniFormat);
-        const int count = saved.value(QStringLiteral("Types/") + kCountKey).toInt();
+        QSettings saved(config + u"/Orvane/Orvane.conf"_s, QSettings::IniFormat);
+        const int count = saved.value(u"Types/"_s + kCountKey).toInt();
         check(count == (full ? kTypeCount : 0), "Orvane started with %1 types and saved %2",
               full ? kTypeCount : 0, count);
-        check(!full ||
-                  saved.value(QStringLiteral("Types/Type app 0")).toString() == storedType(run.ws, 0).App,
+        check(!full || saved.value(u"Types/Type app 0"_s).toString() == storedType(run.ws, 0).App,
               "Orvane saved the first type wrong");
     }
 
@@ -302,16 +294,15 @@ Rows startUp(const Run& run, const char* /*name*/, int repetitions)
         const Process child = start(program, {}, environment, Output::Discard);
         return watch.waitShown(kMainTitle, 120, *child).at - started;
     };
-    const QStringList emptyEnv = env(home(QStringLiteral("empty"), false));
-    const QStringList fullEnv = env(home(QStringLiteral("full"), true));
+    const QStringList emptyEnv = env(home(u"empty"_s, false));
+    const QStringList fullEnv = env(home(u"full"_s, true));
     const std::function<double()> sides[] = {
         [&] { return shown(QStringLiteral(ORVANE_BENCH_WINDOW), common); },
         [&] { return shown(QStringLiteral(ORVANE_PROGRAM), emptyEnv); },
         [&] { return shown(QStringLiteral(ORVANE_PROGRAM), fullEnv); },
         [&] {
             const QString store = run.ws.storeCopy();
-            const QList<QByteArray> said =
-                helperSaid({QStringLiteral("--bare-read"), store, run.ws.root}, "elapsed ");
+            const QList<QByteArray> said = helperSaid({u"--bare-read"_s, store, run.ws.root}, "elapsed ");
             QFile::remove(store);
             check(said.size() == 1, "the bare read said nothing");
             return said[0].toDouble();
@@ -335,36 +326,20 @@ Rows startUp(const Run& run, const char* /*name*/, int repetitions)
     return rows;
 }
 
-// The resident size, in KiB, of a helper holding the state.
-double residentSize(const Run& run, bool full)
+// The resident size of a helper holding the full state against one holding
+// the empty program, the full one first on even repetitions.
+Rows memory(const Run& run, int repetitions)
 {
-    const Process helper = startHelper(
-        {QStringLiteral("--hold"), full ? QStringLiteral("full") : QStringLiteral("empty"), run.ws.root},
-        run.display);
-    check(firstLine(*helper, 120000) == "ready", "the memory helper did not build its state");
-    QFile status(QStringLiteral("/proc/%1/status").arg(helper->processId()));
-    double kib = 0;
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:")) {
-                kib = line.mid(6).trimmed().split(' ').value(0).toDouble();
-            }
-        }
-    }
-    helper->closeWriteChannel();
-    check(helper->waitForFinished(60000) && helper->exitCode() == 0, "the memory helper failed");
-    check(kib > 0, "no resident size was read");
-    return kib;
-}
-
-// The full state against the empty program, the full one first on even
-// repetitions.
-Rows memory(const Run& run, const char* /*name*/, int repetitions)
-{
+    const auto resident = [&](bool full) {
+        const QList<QByteArray> said =
+            helperSaid({u"--memory"_s, full ? u"full"_s : u"empty"_s, run.ws.root}, "resident ", run.display);
+        check(said.size() == 1 && said[0].toDouble() > 0, "the memory helper read no resident size");
+        return said[0].toDouble();
+    };
     std::vector<Sample> samples(static_cast<std::size_t>(repetitions));
     for (std::size_t r = 0; r < samples.size(); ++r) {
         for (const bool full : {r % 2 == 0, r % 2 != 0}) {
-            (full ? samples[r].program : samples[r].floor) = residentSize(run, full);
+            (full ? samples[r].program : samples[r].floor) = resident(full);
         }
     }
     return {samples};
@@ -374,9 +349,9 @@ Rows memory(const Run& run, const char* /*name*/, int repetitions)
 Rows inHelper(const Run& run, const char* name, int repetitions)
 {
     std::vector<Sample> samples;
-    for (const QByteArray& line : helperSaid({QStringLiteral("--figure"), QString::fromLatin1(name),
-                                              run.ws.root, QString::number(repetitions)},
-                                             "sample ")) {
+    for (const QByteArray& line :
+         helperSaid({u"--figure"_s, QString::fromLatin1(name), run.ws.root, QString::number(repetitions)},
+                    "sample ")) {
         const QList<QByteArray> times = line.split(' ');
         check(times.size() == 2, "the figure %1 said \"%2\"", QString::fromLatin1(name),
               QString::fromUtf8(line));
@@ -389,61 +364,42 @@ Rows inHelper(const Run& run, const char* name, int repetitions)
 
 // ------------------------------------------------------------------- table
 
-struct RowText {
+// The rows of the first table. group: what --only and the measuring call it,
+// each group measured once for all its rows; repetitions: enough for a
+// steady median, with the whole run in a few minutes on two cores.
+struct RowSpec {
+    const char* group;
+    int repetitions;
+    QString (*unit)(double);
+    double target;
     const char* what;
     const char* against;
-    double target;
 };
 
-// The rows of the first table, under the names --only takes; repetitions:
-// enough for a steady median, with the whole run in a few minutes.
-struct Group {
-    const char* name;
-    int repetitions;
-    Rows (*measure)(const Run&, const char* name, int repetitions);
-    QString (*unit)(double);
-    std::vector<RowText> rows;
+const RowSpec kRows[] = {
+    {"startup", 9, ms, 1.15, "start-up to the main window shown, empty store",
+     "a main window of the same kind: three menus, two labels, an editable combo box and a list view"},
+    {"startup", 9, ms, 1.3, "start-up with 32,767 stored types",
+     "the empty-store start-up plus a bare QSettings read of the same file"},
+    {"load", 7, ms, 1.5, "LoadTypes + FillTypeCombos, 32,767 types",
+     "reading the same keys with a bare QSettings loop"},
+    {"save", 7, ms, 1.5, "SaveTypes, 32,767 types",
+     "the same bytes written to a new file, synced and renamed"},
+    {"choose", 9, ms, 1.5, "choosing a type whose folder holds 100,000 files, 50,000 matching",
+     "listing and sorting that folder with QDirIterator and a case-insensitive sort"},
+    {"open", 101, ms, 1.2, "opening a file, from the double-click to the application's process existing",
+     "posix_spawn of the same program"},
+    {"memory", 3, mib, 3.0, "memory: resident size with 32,767 types loaded and a 100,000-file folder shown",
+     "the empty program"},
 };
 
-const Group kGroups[] = {
-    {"startup",
-     9,
-     startUp,
-     ms,
-     {{"start-up to the main window shown, empty store",
-       "a main window of the same kind: three menus, two labels, an editable combo box and a list view",
-       1.15},
-      {"start-up with 32,767 stored types",
-       "the empty-store start-up plus a bare QSettings read of the same file", 1.3}}},
-    {"load",
-     7,
-     inHelper,
-     ms,
-     {{"LoadTypes + FillTypeCombos, 32,767 types", "reading the same keys with a bare QSettings loop", 1.5}}},
-    {"save",
-     7,
-     inHelper,
-     ms,
-     {{"SaveTypes, 32,767 types", "the same bytes written to a new file, synced and renamed", 1.5}}},
-    {"choose",
-     9,
-     inHelper,
-     ms,
-     {{"choosing a type whose folder holds 100,000 files, 50,000 matching",
-       "listing and sorting that folder with QDirIterator and a case-insensitive sort", 1.5}}},
-    {"open",
-     101,
-     inHelper,
-     ms,
-     {{"opening a file, from the double-click to the application's process existing",
-       "posix_spawn of the same program", 1.2}}},
-    {"memory",
-     3,
-     memory,
-     mib,
-     {{"memory: resident size with 32,767 types loaded and a 100,000-file folder shown", "the empty program",
-       3.0}}},
-};
+Rows measure(const Run& run, const RowSpec& row)
+{
+    const QLatin1StringView group(row.group);
+    return group == "startup"_L1  ? startUp(run, row.repetitions)
+           : group == "memory"_L1 ? memory(run, row.repetitions)
+                                  : inHelper(run, row.group, row.repetitions);
+}
 
 double median(std::vector<double> values)
 {
@@ -456,42 +412,38 @@ double median(std::vector<double> values)
 // Prints a row: each side's median, and the median of each repetition's own
 // ratio, so that a change of load weighs on both sides of it alike. Returns
 // whether it met its target.
-bool printRow(const RowText& text, const std::vector<Sample>& samples, QString (*unit)(double))
+bool printRow(const RowSpec& row, const std::vector<Sample>& samples)
 {
     std::vector<double> program, floor, ratios;
     for (const Sample& s : samples) {
-        check(s.floor > 0, "a floor of nothing for %1", QString::fromUtf8(text.what));
+        check(s.floor > 0, "a floor of nothing for %1", QString::fromUtf8(row.what));
         program.push_back(s.program);
         floor.push_back(s.floor);
         ratios.push_back(s.program / s.floor);
     }
     const double ratio = median(ratios);
-    std::cout << QStringLiteral("| %1 | %2 | %3 | %4 | %5x | <= %6x | %7 | %8 |\n")
-                     .arg(QString::fromUtf8(text.what), QString::fromUtf8(text.against),
-                          unit(median(program)), unit(median(floor)), QString::number(ratio, 'f', 2),
-                          QString::number(text.target, 'f', 2),
-                          ratio <= text.target ? QStringLiteral("yes") : QStringLiteral("**no**"),
+    std::cout << u"| %1 | %2 | %3 | %4 | %5x | <= %6x | %7 | %8 |\n"_s
+                     .arg(QString::fromUtf8(row.what), QString::fromUtf8(row.against),
+                          row.unit(median(program)), row.unit(median(floor)), QString::number(ratio, 'f', 2),
+                          QString::number(row.target, 'f', 2), ratio <= row.target ? u"yes"_s : u"**no**"_s,
                           QString::number(samples.size()))
                      .toStdString();
-    return ratio <= text.target;
+    return ratio <= row.target;
 }
 
 QString machineLine()
 {
-    QString cpu = QStringLiteral("unknown");
-    QFile info(QStringLiteral("/proc/cpuinfo"));
-    if (info.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : info.readAll().split('\n')) {
-            if (line.startsWith("model name")) {
-                cpu = QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
-                break;
-            }
+    QString cpu = u"unknown"_s;
+    for (const QByteArray& line : readFile(u"/proc/cpuinfo"_s).split('\n')) {
+        if (line.startsWith("model name")) {
+            cpu = QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+            break;
         }
     }
-    return QStringLiteral("Machine: %1 cores (nproc), %2; %3 %4; Qt %5. Date: %6.")
+    return u"Machine: %1 cores (nproc), %2; %3 %4; Qt %5. Date: %6."_s
         .arg(std::thread::hardware_concurrency())
         .arg(cpu, QSysInfo::kernelType(), QSysInfo::kernelVersion(), QString::fromLatin1(qVersion()),
-             QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'")));
+             QDateTime::currentDateTimeUtc().toString(u"yyyy-MM-dd HH:mm 'UTC'"_s));
 }
 
 int runAll(const QStringList& only)
@@ -504,51 +456,56 @@ int runAll(const QStringList& only)
     QTemporaryDir dir;
     check(dir.isValid(), "no temporary folder");
     const Workspace ws{dir.path()};
-    progress(QStringLiteral("creating %1 stored types and a folder of %2 files in %3")
-                 .arg(kTypeCount)
+    progress(u"creating %1 stored types and a folder of %2 files in %3"_s.arg(kTypeCount)
                  .arg(kFolderFiles)
                  .arg(ws.root));
     createWorkspace(ws);
     // Every program started from here has a runtime folder, as on a desktop.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime = ws.root + QStringLiteral("/runtime");
+        const QString runtime = ws.root + u"/runtime"_s;
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     // Xvfb on a free display, which it prints.
     const Process xvfb =
-        start(QStringLiteral("Xvfb"),
-              QStringLiteral("-displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset").split(u' '), {},
+        start(u"Xvfb"_s, u"-displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset"_s.split(u' '), {},
               Output::Read);
     const Run run{ws, ':' + firstLine(*xvfb, 20000)};
     check(run.display.size() > 1, "Xvfb did not start (package xvfb)");
-    progress(QStringLiteral("Xvfb on display ") + QString::fromLatin1(run.display));
+    progress(u"Xvfb on display "_s + QString::fromLatin1(run.display));
     // A session bus of its own, as a desktop session has, unless one is
     // given: without one, Qt's accessibility set-up in every Qt program runs
     // dbus-launch, a cost no desktop user pays.
     Process bus;
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        bus = start(QStringLiteral("dbus-daemon"),
-                    QStringLiteral("--session --nofork --print-address=1").split(u' '), {}, Output::Read);
+        bus =
+            start(u"dbus-daemon"_s, u"--session --nofork --print-address=1"_s.split(u' '), {}, Output::Read);
         const QByteArray address = firstLine(*bus, 10000);
         check(!address.isEmpty(), "dbus-daemon did not start (package dbus-daemon)");
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        progress(QStringLiteral("a session bus of its own at ") + QString::fromLatin1(address));
+        progress(u"a session bus of its own at "_s + QString::fromLatin1(address));
     }
 
-    std::vector<std::pair<const Group*, Rows>> measured;
-    for (const Group& group : kGroups) {
-        if (wanted(group.name)) {
-            progress(QStringLiteral("measuring: ") + QString::fromUtf8(group.rows[0].what));
-            measured.emplace_back(&group, group.measure(run, group.name, group.repetitions));
+    // Each group's rows follow each other in kRows, and its measuring gives
+    // one set of samples for each of them.
+    std::vector<std::pair<const RowSpec*, std::vector<Sample>>> measured;
+    Rows group;
+    std::size_t next = 0;
+    for (const RowSpec& row : kRows) {
+        if (wanted(row.group)) {
+            if (next == group.size()) {
+                progress(u"measuring: "_s + QString::fromUtf8(row.what));
+                group = measure(run, row);
+                next = 0;
+            }
+            measured.emplace_back(&row, group.at(next++));
         }
     }
     std::vector<Response> responses;
     if (wanted("respond")) {
-        progress(QStringLiteral("measuring: dropping down the type lists, scrolling and selecting files"));
-        for (const QByteArray& line :
-             helperSaid({QStringLiteral("--respond"), ws.root}, "response ", run.display)) {
+        progress(u"measuring: dropping down the type lists, scrolling and selecting files"_s);
+        for (const QByteArray& line : helperSaid({u"--respond"_s, ws.root}, "response ", run.display)) {
             const qsizetype space = line.indexOf(' ');
             responses.push_back({QString::fromUtf8(line.mid(space + 1)), line.left(space).toDouble()});
         }
@@ -561,10 +518,8 @@ int runAll(const QStringList& only)
         std::cout << machine.toStdString() << "\n\n"
                   << "| What | Against (the floor) | Orvane | Floor | Ratio | Target | Met | Runs |\n"
                   << "|---|---|---:|---:|---:|---:|---|---:|\n";
-        for (const auto& [group, rows] : measured) {
-            for (std::size_t i = 0; i < group->rows.size(); ++i) {
-                met = printRow(group->rows[i], rows.at(i), group->unit) && met;
-            }
+        for (const auto& [row, samples] : measured) {
+            met = printRow(*row, samples) && met;
         }
         std::cout << "\nMedians of the repetitions; the ratio is the median of their own ratios.\n";
     }
@@ -572,9 +527,9 @@ int runAll(const QStringList& only)
         std::cout << "\n| With 32,767 types and the 100,000-file folder shown | Took | At most | Met |\n"
                   << "|---|---:|---:|---|\n";
         for (const Response& r : responses) {
-            std::cout << QStringLiteral("| %1 | %2 | %3 | %4 |\n")
+            std::cout << u"| %1 | %2 | %3 | %4 |\n"_s
                              .arg(r.what, ms(r.seconds), ms(kAtOnce),
-                                  r.seconds <= kAtOnce ? QStringLiteral("yes") : QStringLiteral("**no**"))
+                                  r.seconds <= kAtOnce ? u"yes"_s : u"**no**"_s)
                              .toStdString();
             met = met && r.seconds <= kAtOnce;
         }
@@ -593,29 +548,28 @@ int main(int argc, char* argv[])
     const auto arg = [&](int i) { return i < argc ? QString::fromLocal8Bit(argv[i]) : QString(); };
     const QString mode = arg(1);
     try {
-        if (mode == QStringLiteral("--figure") && argc >= 5) { // also by hand, over a kept workspace
+        if (mode == u"--figure"_s && argc >= 5) { // also by hand, over a kept workspace
             QApplication app(argc, argv);
             for (const Sample& s : runFigure(arg(2), Workspace{arg(3)}, arg(4).toInt())) {
                 std::printf("sample %.9f %.9f\n", s.program, s.floor);
             }
-        } else if (mode == QStringLiteral("--hold") && argc >= 4) {
+        } else if (mode == u"--memory"_s && argc >= 4) {
             QApplication app(argc, argv);
-            holdState(Workspace{arg(3)}, arg(2) == QStringLiteral("full"));
-        } else if (mode == QStringLiteral("--respond") && argc >= 3) {
+            std::printf("resident %.1f\n", residentSize(Workspace{arg(3)}, arg(2) == u"full"_s));
+        } else if (mode == u"--respond"_s && argc >= 3) {
             QApplication app(argc, argv);
             for (const Response& r : figureRespond(Workspace{arg(2)})) {
                 std::printf("response %.9f %s\n", r.seconds, r.what.toUtf8().constData());
             }
-        } else if (mode == QStringLiteral("--bare-read") && argc >= 4) {
+        } else if (mode == u"--bare-read"_s && argc >= 4) {
             QCoreApplication app(argc, argv);
             std::printf("elapsed %.9f\n", timedBareRead(Workspace{arg(3)}, arg(2)));
-        } else if (mode == QStringLiteral("--workspace") && argc >= 3) { // the data kept, for --figure
+        } else if (mode == u"--workspace"_s && argc >= 3) { // the data kept, for --figure
             QCoreApplication app(argc, argv);
             createWorkspace(Workspace{arg(2)});
         } else {
             QCoreApplication app(argc, argv);
-            return runAll(mode == QStringLiteral("--only") ? arg(2).split(u',', Qt::SkipEmptyParts)
-                                                           : QStringList());
+            return runAll(mode == u"--only"_s ? arg(2).split(u',', Qt::SkipEmptyParts) : QStringList());
         }
         std::fflush(stdout);
         return 0;

@@ -13,9 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <iostream>
 #include <map>
-#include <string>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -37,10 +35,9 @@ namespace orvane::bench {
 
 namespace {
 
-const QString kTypesGroup = QStringLiteral("Types/");
-const QStringList kFieldKeys = {QStringLiteral("Type name "), QStringLiteral("Type ext "),
-                                QStringLiteral("Type path "), QStringLiteral("Type desc "),
-                                QStringLiteral("Type app ")};
+const QString kTypesGroup = u"Types/"_s;
+const QStringList kFieldKeys = {u"Type name "_s, u"Type ext "_s, u"Type path "_s, u"Type desc "_s,
+                                u"Type app "_s};
 
 QStringList fields(const TypeRecord& record)
 {
@@ -62,13 +59,19 @@ QString bigFileName(int i)
     static const char* const stems[] = {"report", "Report", "NOTES", "notes",
                                         "Photo",  "photo",  "data",  "Data"};
     const char* ext = i % 2 == 1 ? ".dat" : (i % 4 == 0 ? ".txt" : ".TXT");
-    return QStringLiteral("%1 %2%3")
-        .arg(QLatin1StringView(stems[i % 8]))
+    return u"%1 %2%3"_s.arg(QLatin1StringView(stems[i % 8]))
         .arg(static_cast<int>((static_cast<long long>(i) * 7919) % kFolderFiles), 5, 10, QLatin1Char('0'))
         .arg(QLatin1StringView(ext));
 }
 
 } // namespace
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    check(file.open(QIODevice::ReadOnly), "cannot read %1", path);
+    return file.readAll();
+}
 
 double now()
 {
@@ -78,13 +81,13 @@ double now()
 QString Workspace::freshPath(const QString& stem) const
 {
     static std::atomic<int> counter{0};
-    QDir().mkpath(root + QStringLiteral("/copies"));
-    return root + QStringLiteral("/copies/%1-%2-%3").arg(stem).arg(::getpid()).arg(counter++);
+    QDir().mkpath(root + u"/copies"_s);
+    return root + u"/copies/%1-%2-%3"_s.arg(stem).arg(::getpid()).arg(counter++);
 }
 
 QString Workspace::storeCopy() const
 {
-    const QString copy = freshPath(QStringLiteral("store")) + QStringLiteral(".conf");
+    const QString copy = freshPath(u"store"_s) + u".conf"_s;
     check(QFile::copy(typesConf(), copy), "cannot copy the store to %1", copy);
     return copy;
 }
@@ -92,13 +95,12 @@ QString Workspace::storeCopy() const
 TypeRecord storedType(const Workspace& ws, int n)
 {
     if (n == 0) {
-        return {QStringLiteral("Big"), QStringLiteral("txt"), ws.bigFolder(),
-                QStringLiteral("Text files of the big folder"), QStringLiteral(ORVANE_BENCH_APP)};
+        return {u"Big"_s, u"txt"_s, ws.bigFolder(), u"Text files of the big folder"_s,
+                QStringLiteral(ORVANE_BENCH_APP)};
     }
-    return {QStringLiteral("Type %1").arg(n, 5, 10, QLatin1Char('0')), QStringLiteral("e%1").arg(n),
-            QStringLiteral("/home/user/Documents/project %1/").arg(n),
-            QStringLiteral("The files of project %1, kept for the record").arg(n),
-            QStringLiteral("/usr/bin/editor%1").arg(n % 17)};
+    return {u"Type %1"_s.arg(n, 5, 10, QLatin1Char('0')), u"e%1"_s.arg(n),
+            u"/home/user/Documents/project %1/"_s.arg(n),
+            u"The files of project %1, kept for the record"_s.arg(n), u"/usr/bin/editor%1"_s.arg(n % 17)};
 }
 
 void createWorkspace(const Workspace& ws)
@@ -120,8 +122,8 @@ void createWorkspace(const Workspace& ws)
         touch(ws.bigFolder() + bigFileName(i));
     }
     // A folder inside the big folder, which the file lists must leave out.
-    QDir().mkpath(ws.bigFolder() + QStringLiteral("sub folder.txt"));
-    touch(ws.openFolder() + QStringLiteral("letter.txt"));
+    QDir().mkpath(ws.bigFolder() + u"sub folder.txt"_s);
+    touch(ws.openFolder() + u"letter.txt"_s);
 }
 
 namespace {
@@ -159,18 +161,13 @@ std::vector<Sample> repeat(int repetitions, Program&& program, Floor&& floor)
 void checkNoBox(const test::Harness& h, const char* when)
 {
     check(h.dialogs.shown.isEmpty(), "a box was shown %1: %2", QString::fromUtf8(when),
-          h.dialogs.texts().join(QStringLiteral(" / ")));
+          h.dialogs.texts().join(u" / "_s));
 }
 
 void showOnScreen(QWidget& window)
 {
     window.show();
     check(QTest::qWaitForWindowExposed(&window), "the window \"%1\" was not shown", window.windowTitle());
-}
-
-void checkTypesLoaded(const test::Harness& h)
-{
-    check(h.g.NumberOfTypes == kTypeCount, "%1 types loaded", h.g.NumberOfTypes);
 }
 
 void checkBigFolderListed(MainForm& main)
@@ -219,7 +216,7 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
             FillTypeCombos(h.g);
         });
         checkNoBox(h, "loading");
-        checkTypesLoaded(h);
+        check(h.g.NumberOfTypes == kTypeCount, "LoadTypes read %1 types", h.g.NumberOfTypes);
         check(h.g.Types.back().App == last.App, "LoadTypes read the last type wrong");
         auto& mainCombo = windows.main.TypeCombo;
         auto& prefCombo = windows.main.prefForm().TypeCombo;
@@ -243,14 +240,10 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
 
 std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
 {
-    QFile stored(ws.typesConf());
-    check(stored.open(QIODevice::ReadOnly), "the store cannot be read");
-    const QByteArray bytes = stored.readAll();
+    const QByteArray bytes = readFile(ws.typesConf());
     const QByteArray lastApp = storedType(ws, kTypeCount - 1).App.toUtf8();
     const auto checkWhole = [&](const QString& path) {
-        QFile file(path);
-        check(file.open(QIODevice::ReadOnly), "the saved store cannot be read");
-        const QByteArray text = file.readAll();
+        const QByteArray text = readFile(path);
         check(text.size() >= bytes.size() - 64 && text.contains(lastApp) &&
                   (text.contains("Number%20Of%20Types=32767") || text.contains("Number Of Types=32767")),
               "the saved store is not whole (%1 of %2 bytes)", text.size(), bytes.size());
@@ -260,7 +253,7 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
         useStoredTypes(ws, h);
         Windows windows(h);
         LoadTypes(h.g);
-        checkTypesLoaded(h);
+        check(h.g.NumberOfTypes == kTypeCount, "LoadTypes read %1 types", h.g.NumberOfTypes);
         bool saved = false;
         const double elapsed = timed([&] { saved = SaveTypes(h.g); });
         check(saved, "SaveTypes could not write the store");
@@ -304,7 +297,7 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
     MainForm& main = h.start();
     const TypeRecord big = storedType(ws, 0);
     h.addType(big.Name, big.Ext, big.Path, big.Desc, big.App);
-    h.addType(QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder());
+    h.addType(u"Letters"_s, u"txt"_s, ws.openFolder());
     showOnScreen(main);
     QCoreApplication::processEvents();
 
@@ -339,7 +332,7 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
             QDirIterator it(big.Path, QDir::Files | QDir::NoDotAndDotDot);
             while (it.hasNext()) {
                 it.next();
-                if (it.fileName().endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
+                if (it.fileName().endsWith(u".txt"_s, Qt::CaseInsensitive)) {
                     names.append(it.fileName());
                 }
             }
@@ -369,8 +362,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     main.Form_Load();
     checkNoBox(h, "at start");
     MakeRoom(g, 0);
-    g.Types[0] = {QStringLiteral("Letters"), QStringLiteral("txt"), ws.openFolder(), QString(),
-                  QStringLiteral(ORVANE_BENCH_APP)};
+    g.Types[0] = {u"Letters"_s, u"txt"_s, ws.openFolder(), QString(), QStringLiteral(ORVANE_BENCH_APP)};
     g.NumberOfTypes = 1;
     FillTypeCombos(g);
     main.TypeCombo.setListIndex(0);
@@ -399,13 +391,12 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     std::vector<Sample> samples = repeat(repetitions, program, floor);
 
     // The application really ran, with the file as its argument.
-    const QString mark = ws.freshPath(QStringLiteral("mark"));
+    const QString mark = ws.freshPath(u"mark"_s);
     ::setenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(mark).constData(), 1);
     main.FileList_DblClick();
     reapAll();
     ::unsetenv("ORVANE_ARGSTUB_OUT");
-    QFile written(mark);
-    check(written.open(QIODevice::ReadOnly) && written.readAll() == argument + '\0',
+    check(QFile::exists(mark) && readFile(mark) == argument + '\0',
           "the opened application did not receive the file");
     return samples;
 }
@@ -415,10 +406,10 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
 std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repetitions)
 {
     static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> figures = {
-        {QStringLiteral("load"), figureLoad},
-        {QStringLiteral("save"), figureSave},
-        {QStringLiteral("choose"), figureChoose},
-        {QStringLiteral("open"), figureOpen}};
+        {u"load"_s, figureLoad},
+        {u"save"_s, figureSave},
+        {u"choose"_s, figureChoose},
+        {u"open"_s, figureOpen}};
     const auto figure = figures.find(name);
     check(figure != figures.end(), "no figure %1", name);
     return figure->second(ws, repetitions);
@@ -451,19 +442,35 @@ double timedBareRead(const Workspace& ws, const QString& store)
     return elapsed;
 }
 
-// ------------------------------------------------------------- responding
+// ------------------------------------------------- responding and memory
+
+namespace {
+
+// The main window shown over a harness: with `full`, holding the stored
+// types and showing the big folder; otherwise the empty program.
+MainForm& showState(test::Harness& h, const Workspace& ws, bool full)
+{
+    if (full) {
+        useStoredTypes(ws, h);
+    }
+    MainForm& main = h.start();
+    showOnScreen(main);
+    if (full) {
+        check(h.g.NumberOfTypes == kTypeCount, "%1 types loaded", h.g.NumberOfTypes);
+        main.TypeCombo.setListIndex(0);
+        QCoreApplication::processEvents();
+        checkBigFolderListed(main);
+    }
+    checkNoBox(h, "building the state");
+    return main;
+}
+
+} // namespace
 
 std::vector<Response> figureRespond(const Workspace& ws)
 {
     test::Harness h;
-    useStoredTypes(ws, h);
-    MainForm& main = h.start();
-    showOnScreen(main);
-    checkTypesLoaded(h);
-    main.TypeCombo.setListIndex(0);
-    QCoreApplication::processEvents();
-    checkBigFolderListed(main);
-
+    MainForm& main = showState(h, ws, true);
     // Each action is timed up to its result being painted.
     const auto untilPainted = [](const auto& action, QWidget* painted) {
         return timed([&] {
@@ -485,10 +492,10 @@ std::vector<Response> figureRespond(const Workspace& ws)
     };
     std::vector<Response> responses;
     responses.push_back(
-        {QStringLiteral("the main window's type list drops down, 32,767 types"), dropDown(main.TypeCombo)});
+        {u"the main window's type list drops down, 32,767 types"_s, dropDown(main.TypeCombo)});
     showOnScreen(h.pref());
-    responses.push_back({QStringLiteral("the preferences' type list drops down, 32,767 types"),
-                         dropDown(h.pref().TypeCombo)});
+    responses.push_back(
+        {u"the preferences' type list drops down, 32,767 types"_s, dropDown(h.pref().TypeCombo)});
     h.pref().hide();
 
     // The file list: to the first name, the end and back a page at a time,
@@ -508,42 +515,31 @@ std::vector<Response> figureRespond(const Workspace& ws)
         untilPainted([&] { main.FileList.verticalScrollBar()->setValue(kMatchingFiles / 2); }, files));
     check(main.FileList.listIndex() > kMatchingFiles / 2, "the keys did not move in the list (at %1)",
           main.FileList.listIndex());
-    responses.push_back(
-        {QStringLiteral("scrolling the 50,000-name file list (End, Page Up, the scroll bar)"), scrolling});
+    responses.push_back({u"scrolling the 50,000-name file list (End, Page Up, the scroll bar)"_s, scrolling});
     const QModelIndex target = main.FileList.indexAt(QPoint(4, files->height() / 2));
     check(target.isValid(), "no name under the pointer");
     const QPoint at = main.FileList.visualRect(target).center();
-    responses.push_back({QStringLiteral("selecting a name in the file list with the mouse"),
+    responses.push_back({u"selecting a name in the file list with the mouse"_s,
                          untilPainted([&] { QTest::mouseClick(files, Qt::LeftButton, {}, at); }, files)});
     check(main.FileList.listIndex() == target.row(), "the click did not select the name");
     checkNoBox(h, "responding");
     return responses;
 }
 
-// ----------------------------------------------------------------- memory
-
-void holdState(const Workspace& ws, bool full)
+double residentSize(const Workspace& ws, bool full)
 {
     test::Harness h;
-    if (full) {
-        useStoredTypes(ws, h);
-    }
-    MainForm& main = h.start();
-    showOnScreen(main);
-    if (full) {
-        checkTypesLoaded(h);
-        main.TypeCombo.setListIndex(0);
-        checkBigFolderListed(main);
-    }
-    checkNoBox(h, "building the state");
+    showState(h, ws, full);
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         QTest::qWait(20);
     }
-    std::cout << "ready" << std::endl;
-    std::string rest;
-    while (std::getline(std::cin, rest)) {
+    for (const QByteArray& line : readFile(u"/proc/self/status"_s).split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble();
+        }
     }
+    throw CheckFailed(u"no resident size was read"_s);
 }
 
 } // namespace orvane::bench
