@@ -70,19 +70,17 @@ struct Response {
     double seconds = 0;
 };
 
-// The figures each measured in a helper process of its own (`--figure
-// NAME`), so that one figure's memory never weighs on the next: load, save,
-// choose, open.
-std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repetitions);
-// A bare QSettings loop reading every type of `store`, checked to have found
-// the workspace's whole store; returns the seconds it took.
-double timedBareRead(const Workspace& ws, const QString& store);
-// With the stored types loaded and the big folder shown: each type list
-// dropped down for the first time, the file list scrolled, a name clicked.
-std::vector<Response> figureRespond(const Workspace& ws);
-// The resident size, in KiB, of this process holding a state (`full`: the
-// stored types loaded and the big folder shown; otherwise the empty
-// program), its window shown.
-double residentSize(const Workspace& ws, bool full);
+// Measures a figure in this process, a helper of its own (`--figure NAME WS
+// ARGUMENT`), and prints what it found, one line each:
+//   load, save, choose, open  "sample PROGRAM FLOOR" for each of ARGUMENT
+//                             repetitions, in seconds
+//   bare-read                 "elapsed SECONDS" of a bare read of the store
+//                             ARGUMENT
+//   memory                    "resident KIB" holding the state (ARGUMENT
+//                             "full": the stored types loaded and the big
+//                             folder shown; otherwise the empty program)
+//   respond                   "response SECONDS WHAT" for each action timed
+//                             up to its result being painted
+void runFigure(const QString& name, const Workspace& ws, const QString& argument);
 
 } // namespace orvane::bench

@@ -98,23 +98,19 @@ QByteArray firstLine(QProcess& process, int timeoutMs)
     return process.canReadLine() ? process.readLine().trimmed() : QByteArray();
 }
 
-// This program as a helper, its windows on the X server when given one
-// (offscreen otherwise), its errors coming out with ours.
-Process startHelper(const QStringList& arguments, const QByteArray& display)
-{
-    return start(QCoreApplication::applicationFilePath(), arguments,
-                 {u"QT_QPA_PLATFORM="_s + (display.isEmpty() ? u"offscreen"_s : u"xcb"_s),
-                  u"QT_LOGGING_RULES=qt.qpa.*=false"_s, u"DISPLAY="_s + QString::fromLatin1(display),
-                  u"WAYLAND_DISPLAY="_s},
-                 Output::ReadShowErrors);
-}
-
-// Runs a helper to its end; the lines it printed that start with `tag`,
+// Runs `--figure NAME WS ARGUMENT` in a helper of its own to its end, its
+// windows on the X server when given one (offscreen otherwise) and its
+// errors coming out with ours; the lines it printed that start with `tag`,
 // without it.
-QList<QByteArray> helperSaid(const QStringList& arguments, const QByteArray& tag,
-                             const QByteArray& display = {})
+QList<QByteArray> figureSaid(const QString& name, const QString& ws, const QString& argument,
+                             const QByteArray& tag, const QByteArray& display = {})
 {
-    const Process helper = startHelper(arguments, display);
+    const QStringList arguments = {u"--figure"_s, name, ws, argument};
+    const Process helper = start(QCoreApplication::applicationFilePath(), arguments,
+                                 {u"QT_QPA_PLATFORM="_s + (display.isEmpty() ? u"offscreen"_s : u"xcb"_s),
+                                  u"QT_LOGGING_RULES=qt.qpa.*=false"_s,
+                                  u"DISPLAY="_s + QString::fromLatin1(display), u"WAYLAND_DISPLAY="_s},
+                                 Output::ReadShowErrors);
     check(helper->waitForFinished(-1) && helper->exitStatus() == QProcess::NormalExit &&
               helper->exitCode() == 0,
           "the helper \"%1\" failed", arguments.join(u' '));
@@ -302,7 +298,7 @@ Rows startUp(const Run& run, int repetitions)
         [&] { return shown(QStringLiteral(ORVANE_PROGRAM), fullEnv); },
         [&] {
             const QString store = run.ws.storeCopy();
-            const QList<QByteArray> said = helperSaid({u"--bare-read"_s, store, run.ws.root}, "elapsed ");
+            const QList<QByteArray> said = figureSaid(u"bare-read"_s, run.ws.root, store, "elapsed ");
             QFile::remove(store);
             check(said.size() == 1, "the bare read said nothing");
             return said[0].toDouble();
@@ -332,7 +328,7 @@ Rows memory(const Run& run, int repetitions)
 {
     const auto resident = [&](bool full) {
         const QList<QByteArray> said =
-            helperSaid({u"--memory"_s, full ? u"full"_s : u"empty"_s, run.ws.root}, "resident ", run.display);
+            figureSaid(u"memory"_s, run.ws.root, full ? u"full"_s : u"empty"_s, "resident ", run.display);
         check(said.size() == 1 && said[0].toDouble() > 0, "the memory helper read no resident size");
         return said[0].toDouble();
     };
@@ -350,8 +346,7 @@ Rows inHelper(const Run& run, const char* name, int repetitions)
 {
     std::vector<Sample> samples;
     for (const QByteArray& line :
-         helperSaid({u"--figure"_s, QString::fromLatin1(name), run.ws.root, QString::number(repetitions)},
-                    "sample ")) {
+         figureSaid(QString::fromLatin1(name), run.ws.root, QString::number(repetitions), "sample ")) {
         const QList<QByteArray> times = line.split(' ');
         check(times.size() == 2, "the figure %1 said \"%2\"", QString::fromLatin1(name),
               QString::fromUtf8(line));
@@ -505,7 +500,7 @@ int runAll(const QStringList& only)
     std::vector<Response> responses;
     if (wanted("respond")) {
         progress(u"measuring: dropping down the type lists, scrolling and selecting files"_s);
-        for (const QByteArray& line : helperSaid({u"--respond"_s, ws.root}, "response ", run.display)) {
+        for (const QByteArray& line : figureSaid(u"respond"_s, ws.root, {}, "response ", run.display)) {
             const qsizetype space = line.indexOf(' ');
             responses.push_back({QString::fromUtf8(line.mid(space + 1)), line.left(space).toDouble()});
         }
@@ -548,22 +543,12 @@ int main(int argc, char* argv[])
     const auto arg = [&](int i) { return i < argc ? QString::fromLocal8Bit(argv[i]) : QString(); };
     const QString mode = arg(1);
     try {
-        if (mode == u"--figure"_s && argc >= 5) { // also by hand, over a kept workspace
-            QApplication app(argc, argv);
-            for (const Sample& s : runFigure(arg(2), Workspace{arg(3)}, arg(4).toInt())) {
-                std::printf("sample %.9f %.9f\n", s.program, s.floor);
-            }
-        } else if (mode == u"--memory"_s && argc >= 4) {
-            QApplication app(argc, argv);
-            std::printf("resident %.1f\n", residentSize(Workspace{arg(3)}, arg(2) == u"full"_s));
-        } else if (mode == u"--respond"_s && argc >= 3) {
-            QApplication app(argc, argv);
-            for (const Response& r : figureRespond(Workspace{arg(2)})) {
-                std::printf("response %.9f %s\n", r.seconds, r.what.toUtf8().constData());
-            }
-        } else if (mode == u"--bare-read"_s && argc >= 4) {
-            QCoreApplication app(argc, argv);
-            std::printf("elapsed %.9f\n", timedBareRead(Workspace{arg(3)}, arg(2)));
+        if (mode == u"--figure"_s && argc >= 4) { // also by hand, over a kept workspace
+            // The bare read's process is as bare as Orvane's own at the read.
+            const std::unique_ptr<QCoreApplication> app = arg(2) == u"bare-read"_s
+                                                              ? std::make_unique<QCoreApplication>(argc, argv)
+                                                              : std::make_unique<QApplication>(argc, argv);
+            runFigure(arg(2), Workspace{arg(3)}, arg(4));
         } else if (mode == u"--workspace"_s && argc >= 3) { // the data kept, for --figure
             QCoreApplication app(argc, argv);
             createWorkspace(Workspace{arg(2)});
@@ -571,7 +556,6 @@ int main(int argc, char* argv[])
             QCoreApplication app(argc, argv);
             return runAll(mode == u"--only"_s ? arg(2).split(u',', Qt::SkipEmptyParts) : QStringList());
         }
-        std::fflush(stdout);
         return 0;
     } catch (const std::exception& failure) {
         std::cerr << "orvane_bench: check failed: " << failure.what() << std::endl;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <map>
 
@@ -200,6 +201,35 @@ void reapAll()
     int status = 0;
     while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
     }
+}
+
+// A bare QSettings loop reading every type of `store`, checked to have found
+// the workspace's whole store; returns the seconds it took.
+double timedBareRead(const Workspace& ws, const QString& store)
+{
+    int types = 0;
+    qsizetype characters = 0;
+    const double elapsed = timed([&] {
+        QSettings settings(store, QSettings::IniFormat);
+        types = settings.value(kTypesGroup + kCountKey).toString().toInt();
+        for (int n = 0; n < types; ++n) {
+            for (const QString& key : kFieldKeys) {
+                characters += settings.value(kTypesGroup + key + QString::number(n)).toString().size();
+            }
+        }
+    });
+    static const qsizetype stored = [&] {
+        qsizetype total = 0;
+        for (int n = 0; n < kTypeCount; ++n) {
+            for (const QString& field : fields(storedType(ws, n))) {
+                total += field.size();
+            }
+        }
+        return total;
+    }();
+    check(types == kTypeCount && characters == stored, "the bare read found %1 types and %2 characters",
+          types, characters);
+    return elapsed;
 }
 
 // ------------------------------------------------------------------- load
@@ -401,50 +431,7 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     return samples;
 }
 
-} // namespace
-
-std::vector<Sample> runFigure(const QString& name, const Workspace& ws, int repetitions)
-{
-    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> figures = {
-        {u"load"_s, figureLoad},
-        {u"save"_s, figureSave},
-        {u"choose"_s, figureChoose},
-        {u"open"_s, figureOpen}};
-    const auto figure = figures.find(name);
-    check(figure != figures.end(), "no figure %1", name);
-    return figure->second(ws, repetitions);
-}
-
-double timedBareRead(const Workspace& ws, const QString& store)
-{
-    int types = 0;
-    qsizetype characters = 0;
-    const double elapsed = timed([&] {
-        QSettings settings(store, QSettings::IniFormat);
-        types = settings.value(kTypesGroup + kCountKey).toString().toInt();
-        for (int n = 0; n < types; ++n) {
-            for (const QString& key : kFieldKeys) {
-                characters += settings.value(kTypesGroup + key + QString::number(n)).toString().size();
-            }
-        }
-    });
-    static const qsizetype stored = [&] {
-        qsizetype total = 0;
-        for (int n = 0; n < kTypeCount; ++n) {
-            for (const QString& field : fields(storedType(ws, n))) {
-                total += field.size();
-            }
-        }
-        return total;
-    }();
-    check(types == kTypeCount && characters == stored, "the bare read found %1 types and %2 characters",
-          types, characters);
-    return elapsed;
-}
-
 // ------------------------------------------------- responding and memory
-
-namespace {
 
 // The main window shown over a harness: with `full`, holding the stored
 // types and showing the big folder; otherwise the empty program.
@@ -465,8 +452,8 @@ MainForm& showState(test::Harness& h, const Workspace& ws, bool full)
     return main;
 }
 
-} // namespace
-
+// With the stored types loaded and the big folder shown: each type list
+// dropped down for the first time, the file list scrolled, a name clicked.
 std::vector<Response> figureRespond(const Workspace& ws)
 {
     test::Harness h;
@@ -526,6 +513,7 @@ std::vector<Response> figureRespond(const Workspace& ws)
     return responses;
 }
 
+// The resident size, in KiB, of this process holding the state.
 double residentSize(const Workspace& ws, bool full)
 {
     test::Harness h;
@@ -540,6 +528,33 @@ double residentSize(const Workspace& ws, bool full)
         }
     }
     throw CheckFailed(u"no resident size was read"_s);
+}
+
+} // namespace
+
+void runFigure(const QString& name, const Workspace& ws, const QString& argument)
+{
+    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> timed = {
+        {u"load"_s, figureLoad},
+        {u"save"_s, figureSave},
+        {u"choose"_s, figureChoose},
+        {u"open"_s, figureOpen}};
+    if (name == u"bare-read"_s) {
+        std::printf("elapsed %.9f\n", timedBareRead(ws, argument));
+    } else if (name == u"memory"_s) {
+        std::printf("resident %.1f\n", residentSize(ws, argument == u"full"_s));
+    } else if (name == u"respond"_s) {
+        for (const Response& r : figureRespond(ws)) {
+            std::printf("response %.9f %s\n", r.seconds, r.what.toUtf8().constData());
+        }
+    } else {
+        const auto figure = timed.find(name);
+        check(figure != timed.end(), "no figure %1", name);
+        for (const Sample& s : figure->second(ws, argument.toInt())) {
+            std::printf("sample %.9f %.9f\n", s.program, s.floor);
+        }
+    }
+    std::fflush(stdout);
 }
 
 } // namespace orvane::bench
