@@ -1,7 +1,7 @@
 #pragma once
 
-// What orvane_bench's files share: the sizes, its own checks, the clock, the
-// generated workspace and the figures measured inside a helper process.
+// What orvane_bench's two files share: the sizes, its own checks, the clock,
+// the generated workspace and the figures measured in a helper process.
 
 #include <QString>
 #include <QStringList>
@@ -26,8 +26,8 @@ public:
     explicit CheckFailed(const QString& what) : std::runtime_error(what.toStdString()) {}
 };
 
-// Throws CheckFailed unless the condition holds; the message's %1, %2, ...
-// are the arguments.
+// Throws CheckFailed unless the condition holds; the arguments fill the
+// message's %1, %2, ...
 template <typename... Args> void check(bool condition, const char* message, const Args&... args)
 {
     if (!condition) {
@@ -50,12 +50,9 @@ struct Workspace {
     [[nodiscard]] QString typesConf() const { return root + u"/types.conf"_s; }
     [[nodiscard]] QString bigFolder() const { return root + u"/big/"_s; }
     [[nodiscard]] QString openFolder() const { return root + u"/open/"_s; }
-    // A new file name under the workspace, never used before in this run.
-    [[nodiscard]] QString freshPath(const QString& stem) const;
-    // A fresh copy of the store.
-    [[nodiscard]] QString storeCopy() const;
+    [[nodiscard]] QString freshPath(const QString& stem) const; // never used before in this run
+    [[nodiscard]] QString storeCopy() const;                    // a fresh copy of types.conf
 };
-
 void createWorkspace(const Workspace& ws);
 TypeRecord storedType(const Workspace& ws, int n);
 
@@ -72,15 +69,14 @@ struct Response {
 
 // Measures a figure in this process, a helper of its own (`--figure NAME WS
 // ARGUMENT`), and prints what it found, one line each:
-//   load, save, choose, open  "sample PROGRAM FLOOR" for each of ARGUMENT
-//                             repetitions, in seconds
+//   load, save, choose, open  "sample PROGRAM FLOOR" in seconds, for each of
+//                             ARGUMENT repetitions
 //   bare-read                 "elapsed SECONDS" of a bare read of the store
 //                             ARGUMENT
 //   memory                    "resident KIB" holding the state (ARGUMENT
 //                             "full": the stored types loaded and the big
 //                             folder shown; otherwise the empty program)
-//   respond                   "response SECONDS WHAT" for each action timed
-//                             up to its result being painted
+//   respond                   "response SECONDS WHAT" for each action
 void runFigure(const QString& name, const Workspace& ws, const QString& argument);
 
 } // namespace orvane::bench

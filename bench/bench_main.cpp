@@ -131,7 +131,8 @@ struct Free {
 };
 template <typename T> using Reply = std::unique_ptr<T, Free>;
 
-// Watches the X server's screen for top-level windows being mapped (shown).
+// Watches the X server's screen for top-level windows being mapped (shown)
+// from its creation on.
 class MapWatch {
 public:
     explicit MapWatch(const QByteArray& display) : connection_(xcb_connect(display.constData(), nullptr))
@@ -149,16 +150,6 @@ public:
     ~MapWatch() { xcb_disconnect(connection_); }
     MapWatch(const MapWatch&) = delete;
     MapWatch& operator=(const MapWatch&) = delete;
-
-    // Drops the events that arrived so far; the round trip makes sure that
-    // every event sent so far has arrived.
-    void drain()
-    {
-        std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-            std::free(event);
-        }
-    }
 
     struct Shown {
         double at = 0; // when its map event arrived
@@ -250,7 +241,6 @@ using Rows = std::vector<std::vector<Sample>>; // each row's samples
 // a bare read of the store in a fresh process, as Orvane reads it at start.
 Rows startUp(const Run& run, int repetitions)
 {
-    MapWatch watch(run.display);
     const QStringList common = {u"DISPLAY="_s + QString::fromLatin1(run.display), u"QT_QPA_PLATFORM=xcb"_s,
                                 u"WAYLAND_DISPLAY="_s};
     // A config folder of Orvane's own, with the store or empty.
@@ -270,7 +260,7 @@ Rows startUp(const Run& run, int repetitions)
     progress(u"checking that Orvane starts with the store and saves it whole"_s);
     for (const bool full : {false, true}) {
         const QString config = home(full ? u"check-full"_s : u"check-empty"_s, full);
-        watch.drain();
+        MapWatch watch(run.display); // a watch of its own: no earlier window's events
         const Process child = start(QStringLiteral(ORVANE_PROGRAM), {}, env(config), Output::Discard);
         watch.close(watch.waitShown(kMainTitle, 120, *child).window);
         check(child->waitForFinished(60000) && child->exitStatus() == QProcess::NormalExit &&
@@ -285,7 +275,7 @@ Rows startUp(const Run& run, int repetitions)
     }
 
     const auto shown = [&](const QString& program, const QStringList& environment) {
-        watch.drain();
+        MapWatch watch(run.display);
         const double started = now();
         const Process child = start(program, {}, environment, Output::Discard);
         return watch.waitShown(kMainTitle, 120, *child).at - started;
