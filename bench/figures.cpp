@@ -534,7 +534,7 @@ double residentSize(const Workspace& ws, bool full)
 
 void runFigure(const QString& name, const Workspace& ws, const QString& argument)
 {
-    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> timed = {
+    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> paired = {
         {u"load"_s, figureLoad},
         {u"save"_s, figureSave},
         {u"choose"_s, figureChoose},
@@ -548,8 +548,8 @@ void runFigure(const QString& name, const Workspace& ws, const QString& argument
             std::printf("response %.9f %s\n", r.seconds, r.what.toUtf8().constData());
         }
     } else {
-        const auto figure = timed.find(name);
-        check(figure != timed.end(), "no figure %1", name);
+        const auto figure = paired.find(name);
+        check(figure != paired.end(), "no figure %1", name);
         for (const Sample& s : figure->second(ws, argument.toInt())) {
             std::printf("sample %.9f %.9f\n", s.program, s.floor);
         }
