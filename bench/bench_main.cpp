@@ -239,7 +239,7 @@ using Rows = std::vector<std::vector<Sample>>; // each row's samples
 // The two start-up rows: Orvane with an empty store against the floor
 // window, and Orvane with the stored types against the empty start-up plus
 // a bare read of the store in a fresh process, as Orvane reads it at start.
-Rows startUp(const Run& run, int repetitions)
+Rows startUp(const Run& run, const char* /*group*/, int repetitions)
 {
     const QStringList common = {u"DISPLAY="_s + QString::fromLatin1(run.display), u"QT_QPA_PLATFORM=xcb"_s,
                                 u"WAYLAND_DISPLAY="_s};
@@ -314,7 +314,7 @@ Rows startUp(const Run& run, int repetitions)
 
 // The resident size of a helper holding the full state against one holding
 // the empty program, the full one first on even repetitions.
-Rows memory(const Run& run, int repetitions)
+Rows memory(const Run& run, const char* /*group*/, int repetitions)
 {
     const auto resident = [&](bool full) {
         const QList<QByteArray> said =
@@ -349,11 +349,13 @@ Rows inHelper(const Run& run, const char* name, int repetitions)
 
 // ------------------------------------------------------------------- table
 
-// The rows of the first table. group: what --only and the measuring call it,
-// each group measured once for all its rows; repetitions: enough for a
-// steady median, with the whole run in a few minutes on two cores.
+// The rows of the first table. group: as --only names it; a group's rows
+// follow each other and are measured by one call of `measure`, which gives
+// each row's samples; repetitions: enough for a steady median, with the
+// whole run in a few minutes on two cores.
 struct RowSpec {
     const char* group;
+    Rows (*measure)(const Run&, const char* group, int repetitions);
     int repetitions;
     QString (*unit)(double);
     double target;
@@ -362,29 +364,22 @@ struct RowSpec {
 };
 
 const RowSpec kRows[] = {
-    {"startup", 9, ms, 1.15, "start-up to the main window shown, empty store",
+    {"startup", startUp, 9, ms, 1.15, "start-up to the main window shown, empty store",
      "a main window of the same kind: three menus, two labels, an editable combo box and a list view"},
-    {"startup", 9, ms, 1.3, "start-up with 32,767 stored types",
+    {"startup", startUp, 9, ms, 1.3, "start-up with 32,767 stored types",
      "the empty-store start-up plus a bare QSettings read of the same file"},
-    {"load", 7, ms, 1.5, "LoadTypes + FillTypeCombos, 32,767 types",
+    {"load", inHelper, 7, ms, 1.5, "LoadTypes + FillTypeCombos, 32,767 types",
      "reading the same keys with a bare QSettings loop"},
-    {"save", 7, ms, 1.5, "SaveTypes, 32,767 types",
+    {"save", inHelper, 7, ms, 1.5, "SaveTypes, 32,767 types",
      "the same bytes written to a new file, synced and renamed"},
-    {"choose", 9, ms, 1.5, "choosing a type whose folder holds 100,000 files, 50,000 matching",
+    {"choose", inHelper, 9, ms, 1.5, "choosing a type whose folder holds 100,000 files, 50,000 matching",
      "listing and sorting that folder with QDirIterator and a case-insensitive sort"},
-    {"open", 101, ms, 1.2, "opening a file, from the double-click to the application's process existing",
+    {"open", inHelper, 101, ms, 1.2,
+     "opening a file, from the double-click to the application's process existing",
      "posix_spawn of the same program"},
-    {"memory", 3, mib, 3.0, "memory: resident size with 32,767 types loaded and a 100,000-file folder shown",
-     "the empty program"},
+    {"memory", memory, 3, mib, 3.0,
+     "memory: resident size with 32,767 types loaded and a 100,000-file folder shown", "the empty program"},
 };
-
-Rows measure(const Run& run, const RowSpec& row)
-{
-    const QLatin1StringView group(row.group);
-    return group == "startup"_L1  ? startUp(run, row.repetitions)
-           : group == "memory"_L1 ? memory(run, row.repetitions)
-                                  : inHelper(run, row.group, row.repetitions);
-}
 
 double median(std::vector<double> values)
 {
@@ -472,8 +467,6 @@ int runAll(const QStringList& only)
         progress(u"a session bus of its own at "_s + QString::fromLatin1(address));
     }
 
-    // Each group's rows follow each other in kRows, and its measuring gives
-    // one set of samples for each of them.
     std::vector<std::pair<const RowSpec*, std::vector<Sample>>> measured;
     Rows group;
     std::size_t next = 0;
@@ -481,7 +474,7 @@ int runAll(const QStringList& only)
         if (wanted(row.group)) {
             if (next == group.size()) {
                 progress(u"measuring: "_s + QString::fromUtf8(row.what));
-                group = measure(run, row);
+                group = row.measure(run, row.group, row.repetitions);
                 next = 0;
             }
             measured.emplace_back(&row, group.at(next++));

@@ -10,21 +10,19 @@
 #include <QMainWindow>
 #include <QMenuBar>
 
-using namespace Qt::StringLiterals;
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QMainWindow window;
-    window.setWindowTitle(u"Orvane 1.02"_s);
-    QMenu* file = window.menuBar()->addMenu(u"&File"_s);
-    file->addAction(u"E&xit"_s);
-    QMenu* edit = window.menuBar()->addMenu(u"E&dit"_s);
-    edit->addAction(u"&Add New Type"_s);
-    edit->addAction(u"&Preferences"_s);
-    QMenu* help = window.menuBar()->addMenu(u"&Help"_s);
-    help->addAction(u"Help Contents"_s);
-    help->addAction(u"&About"_s);
+    window.setWindowTitle(QStringLiteral("Orvane 1.02"));
+    QMenu* file = window.menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("E&xit"));
+    QMenu* edit = window.menuBar()->addMenu(QStringLiteral("E&dit"));
+    edit->addAction(QStringLiteral("&Add New Type"));
+    edit->addAction(QStringLiteral("&Preferences"));
+    QMenu* help = window.menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("Help Contents"));
+    help->addAction(QStringLiteral("&About"));
 
     QWidget client;
     window.setCentralWidget(&client);
@@ -34,9 +32,9 @@ int main(int argc, char* argv[])
     QListView files(&client);
     files.setGeometry(8, 64, 297, 136);
     // The labels last, so that they are drawn over the box, as in the main window.
-    QLabel typeLabel(u"Type to open:"_s, &client);
+    QLabel typeLabel(QStringLiteral("Type to open:"), &client);
     typeLabel.setGeometry(8, 16, 73, 17);
-    QLabel listLabel(u"List of this type:"_s, &client);
+    QLabel listLabel(QStringLiteral("List of this type:"), &client);
     listLabel.setGeometry(16, 48, 105, 17);
 
     window.resize(314, 263 + window.menuBar()->sizeHint().height());
