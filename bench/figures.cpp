@@ -26,6 +26,7 @@
 #include "bench/bench.h"
 #include "catalogue/catalogue.h"
 #include "mainwin/mainform.h"
+#include "platform/qt_services.h"
 #include "platform/system_starter.h"
 #include "prefwin/prefform.h"
 #include "support/harness.h"
@@ -107,17 +108,17 @@ TypeRecord storedType(const Workspace& ws, int n)
 void createWorkspace(const Workspace& ws)
 {
     check(QDir().mkpath(ws.bigFolder()) && QDir().mkpath(ws.openFolder()), "cannot create the workspace");
-    { // the store, written by QSettings the way the program writes it
-        QSettings store(ws.typesConf(), QSettings::IniFormat);
-        store.setValue(kTypesGroup + kCountKey, QString::number(kTypeCount));
+    { // the store as the program's own store writes it, keys in the order of its saves
+        platform::QtSettingsStore store(ws.typesConf());
+        const QString app = u"Orvane"_s, section = u"Types"_s;
+        store.save(app, section, kCountKey, QString::number(kTypeCount));
         for (int n = 0; n < kTypeCount; ++n) {
             const QStringList values = fields(storedType(ws, n));
             for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
-                store.setValue(kTypesGroup + kFieldKeys[k] + QString::number(n), values[k]);
+                store.save(app, section, kFieldKeys[k] + QString::number(n), values[k]);
             }
         }
-        store.sync();
-        check(store.status() == QSettings::NoError, "the store could not be written");
+        check(store.flush(), "the store could not be written");
     }
     for (int i = 0; i < kFolderFiles; ++i) {
         touch(ws.bigFolder() + bigFileName(i));
