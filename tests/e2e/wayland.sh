@@ -181,34 +181,29 @@ choose_from_list() { no_pointer "choosing from a drop-down list"; }
 # start nothing of its own has it, then the type list or the file list.
 MAIN_FOCUS=start
 
-wait_main_window()
-{
-    wait_window "$MAIN_TITLE" 200 200
-    MAIN="$WID"
-    MAIN_FOCUS=start
-    geometry "$MAIN"
-    MENU_HEIGHT=$((HEIGHT - MENU_FREE_HEIGHT))
-    if [ "$WIDTH" != 314 ] || [ "$MENU_HEIGHT" -lt 10 ] || [ "$MENU_HEIGHT" -gt 40 ]; then
-        fail "the main window is ${WIDTH}x${HEIGHT}; expected 314 wide and $MENU_FREE_HEIGHT high below a menu bar"
-    fi
-}
-
 # choose_main_type POSITION COUNT: the type list takes the keyboard; Down
 # as often as it has entries reaches the last one from wherever it is (the
 # type list is editable, so Home moves only its text cursor), and Up goes
 # back from there.
+# shellcheck disable=SC2046 # one key a word
 choose_main_type()
 {
-    local position="$1" count="$2" i moves=()
+    local moves=()
     focus "$MAIN"
     case "$MAIN_FOCUS" in
     start) moves=(Tab) ;;
     files) moves=(shift+Tab) ;;
     esac
-    for ((i = 0; i < count; i++)); do moves+=(Down); done
-    for ((i = position + 1; i < count; i++)); do moves+=(Up); done
-    keys "${moves[@]}"
+    keys "${moves[@]}" $(list_moves "$1" "$2")
     MAIN_FOCUS=types
+}
+
+# list_moves POSITION COUNT: the keys that choose the POSITION-th of COUNT.
+list_moves()
+{
+    local i
+    for ((i = 0; i < $2; i++)); do echo Down; done
+    for ((i = $1 + 1; i < $2; i++)); do echo Up; done
 }
 
 # open_main_file ROW: the file list takes the keyboard, Home and Up choose
@@ -236,14 +231,6 @@ open_main_file()
 PREF_BUTTONS=("Opens with..." "Done" "Change Name" "Change Path" "Change Description" "Remove Type")
 PREF_AT=0
 
-open_preferences()
-{
-    menu d p
-    wait_window Preferences 300 200
-    PREF="$WID"
-    PREF_AT=0
-}
-
 # pref_move PLACE KEYS...: Tab or Shift+Tab from PREF_AT to PLACE, then KEYS.
 pref_move()
 {
@@ -257,13 +244,8 @@ pref_move()
 }
 
 # choose_pref_type POSITION COUNT: as choose_main_type, in Preferences.
-choose_pref_type()
-{
-    local position="$1" count="$2" i moves=()
-    for ((i = 0; i < count; i++)); do moves+=(Down); done
-    for ((i = position + 1; i < count; i++)); do moves+=(Up); done
-    pref_move 0 "${moves[@]}"
-}
+# shellcheck disable=SC2046 # one key a word
+choose_pref_type() { pref_move 0 $(list_moves "$1" "$2"); }
 
 # pref_button NAME: the button takes the keyboard and Space presses it. Only
 # enabled buttons take it, so a type must have been chosen.
