@@ -458,15 +458,9 @@ expect_started_with()
         test -f "$ORVANE_ARGSTUB_OUT"
     local expected="$E2E_TMP/expected-arguments"
     printf '%s\0' "$@" >"$expected"
-    if ! cmp -s "$expected" "$ORVANE_ARGSTUB_OUT"; then
-        local got=() argument
-        while IFS= read -r -d '' argument; do
-            got+=("[$argument]")
-        done <"$ORVANE_ARGSTUB_OUT"
-        local want=() a
-        for a in "$@"; do want+=("[$a]"); done
-        fail "the application got ${#got[@]} argument(s) ${got[*]}, expected ${#want[@]}: ${want[*]}"
-    fi
+    cmp -s "$expected" "$ORVANE_ARGSTUB_OUT" ||
+        fail "the application got $(tr -cd '\0' <"$ORVANE_ARGSTUB_OUT" | wc -c) argument(s)" \
+            "$(xargs -0r printf '[%s] ' <"$ORVANE_ARGSTUB_OUT")expected $#: $(printf '[%s] ' "$@")"
 }
 
 # expect_opens ROW ARGUMENT...: opening the ROW-th file of the main window
@@ -530,16 +524,24 @@ orvane_output() { printf 'its output:\n'; tail -n 20 "$E2E_OUT/orvane.log" | sed
 
 # --------------------------------------------------------------- windows
 
+# The visible windows as lines of: id, width, height, x, y, title.
+windows()
+{
+    local w name WIDTH HEIGHT X Y
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        name="$(xdotool getwindowname "$w" 2>/dev/null)" || continue
+        WIDTH=0 HEIGHT=0 X=0 Y=0
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$w" "$WIDTH" "$HEIGHT" "$X" "$Y" "$name"
+    done
+}
+
 describe_windows()
 {
-    local w out=""
-    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-        local name
-        name="$(xdotool getwindowname "$w" 2>/dev/null)" || continue
-        [ -n "$name" ] || continue
-        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
-        out+="\"$name\" ${WIDTH:-?}x${HEIGHT:-?}; "
-    done
+    local id w h name out=""
+    while IFS=$'\t' read -r id w h _ _ name; do
+        [ -z "$name" ] || out+="\"$name\" ${w}x${h}; "
+    done < <(windows)
     printf '%s' "${out:-none}"
 }
 
@@ -549,17 +551,13 @@ describe_windows()
 # too, and is low).
 visible_window()
 {
-    local title="$1" min_w="${2:-1}" min_h="${3:-1}" w found="" pattern
-    pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$"
-    for w in $(xdotool search --onlyvisible --name "$pattern" 2>/dev/null); do
-        local WIDTH=0 HEIGHT=0
-        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
-        if [ "$WIDTH" -ge "$min_w" ] && [ "$HEIGHT" -ge "$min_h" ]; then
-            if [ -z "$found" ] || [ "$w" -gt "$found" ]; then
-                found="$w"
-            fi
+    local title="$1" min_w="${2:-1}" min_h="${3:-1}" id w h name found=""
+    while IFS=$'\t' read -r id w h _ _ name; do
+        if [ "$name" = "$title" ] && [ "$w" -ge "$min_w" ] && [ "$h" -ge "$min_h" ] &&
+            { [ -z "$found" ] || [ "$id" -gt "$found" ]; }; then
+            found="$id"
         fi
-    done
+    done < <(windows)
     [ -n "$found" ] && printf '%s' "$found"
 }
 

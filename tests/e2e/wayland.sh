@@ -98,29 +98,6 @@ windows()
         | [.id, .rect.width, .rect.height, .rect.x, .rect.y, (.name // "")] | @tsv'
 }
 
-describe_windows()
-{
-    local id w h x y name out=""
-    while IFS=$'\t' read -r id w h x y name; do
-        out+="\"$name\" ${w}x${h}; "
-    done < <(windows)
-    printf '%s' "${out:-none}"
-}
-
-visible_window()
-{
-    local title="$1" min_w="${2:-1}" min_h="${3:-1}" id w h x y name found=""
-    while IFS=$'\t' read -r id w h x y name; do
-        if [ "$name" != "$title" ] || [ "$w" -lt "$min_w" ] || [ "$h" -lt "$min_h" ]; then
-            continue
-        fi
-        if [ -z "$found" ] || [ "$id" -gt "$found" ]; then
-            found="$id"
-        fi
-    done < <(windows)
-    [ -n "$found" ] && printf '%s' "$found"
-}
-
 window_shown() { windows | cut -f1 | grep -qx "$1"; }
 
 geometry()
