@@ -195,8 +195,6 @@ check_display_tools()
     done
 }
 
-start_display() { start_xvfb; }
-
 stop_display()
 {
     [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
@@ -215,12 +213,7 @@ kill_display()
 
 screenshot() { command -v import >/dev/null 2>&1 && import -window root "$1" 2>/dev/null; }
 
-display_answers()
-{
-    DISPLAY="$1" xdotool getdisplaygeometry >/dev/null 2>&1
-}
-
-start_xvfb()
+start_display()
 {
     local d
     for ((d = 100; d <= 199; d++)); do
@@ -231,7 +224,7 @@ start_xvfb()
         XVFB_PID=$!
         local deadline=$((SECONDS + 10))
         while kill -0 "$XVFB_PID" 2>/dev/null && ((SECONDS < deadline)); do
-            if display_answers ":$d"; then
+            if DISPLAY=":$d" xdotool getdisplaygeometry >/dev/null 2>&1; then
                 export DISPLAY=":$d"
                 return 0
             fi

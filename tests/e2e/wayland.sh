@@ -112,9 +112,7 @@ geometry()
     fail "there is no window $1"
 }
 
-focused_window() { swaymsg -t get_tree 2>/dev/null | jq -r '.. | objects | select(.focused? == true) | .id'; }
-
-window_focused() { [ "$(focused_window)" = "$1" ]; }
+window_focused() { [ "$(swaymsg -t get_tree 2>/dev/null | jq -r '.. | objects | select(.focused? == true) | .id')" = "$1" ]; }
 
 focus()
 {
