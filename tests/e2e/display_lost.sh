@@ -10,7 +10,7 @@ two_types
 step "rename the second type, then kill the display server"
 start_main
 rename_pref_type 1 2 "Notes X"
-kill_display
+kill_display KILL
 wait_for 15 "the program to end" orvane_ended
 wait "$ORVANE_PID"
 note "the program ended with status $?"

@@ -195,21 +195,17 @@ check_display_tools()
     done
 }
 
-stop_display()
-{
-    [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
-    return 0
-}
-
-display_running() { [ -n "$XVFB_PID" ]; }
-
-# The display server dies at once, as when it crashes.
+# kill_display SIGNAL: ends the display server; with KILL at once, as when
+# it crashes.
 kill_display()
 {
-    kill -KILL "$XVFB_PID"
-    wait "$XVFB_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && { kill -"$1" "$XVFB_PID"; wait "$XVFB_PID"; } 2>/dev/null
     XVFB_PID=""
 }
+
+stop_display() { kill_display TERM; }
+
+display_running() { [ -n "$XVFB_PID" ]; }
 
 screenshot() { command -v import >/dev/null 2>&1 && import -window root "$1" 2>/dev/null; }
 
@@ -230,10 +226,7 @@ start_display()
             fi
             sleep 0.1
         done
-        # Taken by someone else in the meantime, or too slow: try the next.
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-        XVFB_PID=""
+        stop_display # taken by someone else in the meantime, or too slow: try the next
     done
     note "no free display between :100 and :199 (see $E2E_OUT/xvfb.log)"
     exit 1

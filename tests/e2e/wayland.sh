@@ -72,22 +72,13 @@ EOF
     skip "sway did not answer within 10s (see $E2E_OUT/sway.log)"
 }
 
-stop_display()
+kill_display()
 {
-    if [ -n "$COMPOSITOR_PID" ]; then
-        kill "$COMPOSITOR_PID" 2>/dev/null
-        wait "$COMPOSITOR_PID" 2>/dev/null
-    fi
+    [ -n "$COMPOSITOR_PID" ] && { kill -"$1" "$COMPOSITOR_PID"; wait "$COMPOSITOR_PID"; } 2>/dev/null
+    COMPOSITOR_PID=""
 }
 
 display_running() { [ -n "$COMPOSITOR_PID" ]; }
-
-kill_display()
-{
-    kill -KILL "$COMPOSITOR_PID"
-    wait "$COMPOSITOR_PID" 2>/dev/null
-    COMPOSITOR_PID=""
-}
 
 screenshot() { grim "$1" 2>/dev/null; }
 
