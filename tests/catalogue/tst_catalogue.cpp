@@ -101,8 +101,7 @@ private Q_SLOTS:
         QCOMPARE(h.g.NumberOfTypes, good ? loaded : 0);
         QCOMPARE(h.main().windowTitle(), QStringLiteral("Orvane 1.02")); // start-up went on
         QCOMPARE(unload(h), 0);
-        QFile backup(h.settingsPath() + QStringLiteral(".bak"));
-        QCOMPARE(backup.open(QIODevice::ReadOnly) ? QString::fromUtf8(backup.readAll()) : QString(),
+        QCOMPARE(QString::fromUtf8(test::readFile(h.settingsPath() + QStringLiteral(".bak"))),
                  good ? QString() : original);
         QCOMPARE(h.dialogs.texts().size(), good ? 0 : 1);
         if (!good) {
@@ -157,32 +156,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("extension");
 
-        QTest::newRow("ending folded") << "C:\\Data\\Report.TXT" << false << "c:\\data\\"
-                                       << "txt";
-        QTest::newRow("double ending") << "C:\\Data\\archive.tar.gz" << false << "c:\\data\\"
-                                       << "tar.gz";
-        QTest::newRow("no ending") << "C:\\Data\\README" << false << "c:\\data\\"
-                                   << "";
-        QTest::newRow("dot in folder only") << "C:\\My.Files\\readme" << false << "c:\\my.files\\"
-                                            << "";
-        QTest::newRow("folder only") << "C:\\Data\\" << false << "c:\\data\\"
-                                     << "";
-        QTest::newRow("trailing dot") << "C:\\Data\\name." << false << "c:\\data\\"
-                                      << "";
-        QTest::newRow("leading dot") << "C:\\Data\\.profile" << false << "c:\\data\\"
-                                     << "profile";
-        QTest::newRow("no folder") << "Notes.Doc" << false << ""
-                                   << "doc";
-        QTest::newRow("forward slashes") << "c:/Web/Index.HTML" << false << "c:/web/"
-                                         << "html";
-        QTest::newRow("mixed slashes") << "C:\\Web/index.html" << false << "c:\\web/"
-                                       << "html";
-        QTest::newRow("network share") << "\\\\Server\\Share\\a.b" << false << "\\\\server\\share\\"
-                                       << "b";
-        QTest::newRow("empty") << "" << false << ""
-                               << "";
-        QTest::newRow("case kept") << "/home/Ann/Docs/Report.Tar.GZ" << true << "/home/Ann/Docs/"
-                                   << "tar.gz";
+        const auto row = [](const char* name, const char* path, bool keepCase, const char* folder,
+                            const char* extension) {
+            QTest::newRow(name) << QString::fromUtf8(path) << keepCase << QString::fromUtf8(folder)
+                                << QString::fromUtf8(extension);
+        };
+        row("ending folded", "C:\\Data\\Report.TXT", false, "c:\\data\\", "txt");
+        row("double ending", "C:\\Data\\archive.tar.gz", false, "c:\\data\\", "tar.gz");
+        row("no ending", "C:\\Data\\README", false, "c:\\data\\", "");
+        row("dot in folder only", "C:\\My.Files\\readme", false, "c:\\my.files\\", "");
+        row("folder only", "C:\\Data\\", false, "c:\\data\\", "");
+        row("trailing dot", "C:\\Data\\name.", false, "c:\\data\\", "");
+        row("leading dot", "C:\\Data\\.profile", false, "c:\\data\\", "profile");
+        row("no folder", "Notes.Doc", false, "", "doc");
+        row("forward slashes", "c:/Web/Index.HTML", false, "c:/web/", "html");
+        row("mixed slashes", "C:\\Web/index.html", false, "c:\\web/", "html");
+        row("network share", "\\\\Server\\Share\\a.b", false, "\\\\server\\share\\", "b");
+        row("empty", "", false, "", "");
+        row("case kept", "/home/Ann/Docs/Report.Tar.GZ", true, "/home/Ann/Docs/", "tar.gz");
     }
 
     void getExtensionSplitsPaths()

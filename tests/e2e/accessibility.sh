@@ -5,8 +5,6 @@
 # file list is "List of this type:", the chosen type's description reaches
 # the reader, the preferences window's buttons carry their captions and the
 # About box exposes its text. The trees read are left in the output folder.
-#
-# usage: accessibility.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin accessibility "$@"
@@ -25,8 +23,7 @@ BUS_PID="${bus##*$'\n'}"
 end_bus() { local status=$?; kill "$BUS_PID" 2>/dev/null; (exit "$status"); e2e_cleanup; }
 trap end_bus EXIT
 unset NO_AT_BRIDGE && export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-start_orvane
-wait_main_window
+start_main
 
 # A reply of one string, ('text',) or (<'text'>,), as text.
 unquote() { local s="${1#\(}"; s="${s%,\)}"; s="${s#<}"; s="${s%>}"; printf '%s' "${s:1:${#s}-2}"; }
@@ -98,8 +95,7 @@ open_preferences
 wait_for 20 "the preferences window on the accessibility bus" window_shows preferences.txt Preferences "push button|"
 expect "dialog|Preferences" "push button|Opens with..." "push button|Done" "push button|Change Name" "push button|Change Path" \
     "push button|Change Description" "push button|Remove Type"
-pref_button Done
-wait_for 10 "the preferences window to close" window_hidden "$PREF"
+close_preferences
 
 step "the About box exposes its text"
 menu h a
@@ -113,5 +109,4 @@ step "every control was named"
 [ -z "$PROBLEMS" ] || fail "a screen reader is not told what these are:$PROBLEMS"
 
 step "leave with File > Exit"
-menu f x
-expect_exit 0
+exit_by_menu

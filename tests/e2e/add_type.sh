@@ -5,8 +5,6 @@
 # entry and a default-application list of the test's own). The new type
 # opens its files with that application, and File > Exit stores it after the
 # type that was there before.
-#
-# usage: add_type.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin add_type "$@"
@@ -26,48 +24,20 @@ printf 'not text\n' >"$folder/picture.png"
 associate_stub_with text/plain
 
 step "start with one stored type"
-start_orvane
-wait_main_window
+start_main
 
-step "Edit > Add New Type opens the file dialog"
-menu d a
-wait_window Open 300 200
-dialog="$WID"
-
-step "type the sample's full path into the file dialog and press Return"
-focus "$dialog"
-type_text "$folder/sample.txt"
-keys Return
-wait_for 15 "the file dialog to close" window_hidden "$dialog"
-
-step "the name box: type the name and press Return"
-wait_box
-name_box="$BOX"
-focus "$name_box"
-type_text "Plain Text"
-keys Return
-wait_for 15 "the name box to close" window_hidden "$name_box"
-
-step "the description box: type the description and press Return"
-wait_box
-desc_box="$BOX"
-focus "$desc_box"
-type_text "Notes, drafts and lists"
-keys Return
-wait_for 15 "the description box to close" window_hidden "$desc_box"
+step "Edit > Add New Type: the sample's full path, then the name and the description"
+add_type_by_menu "$folder/sample.txt" "Plain Text" "Notes, drafts and lists"
 
 # The type list now holds two entries (the height of the drop-down list
 # shows that); the new one is second. Its files are sample.txt and
 # Second.TXT, in that order.
 step "choose the new type and double-click its second file"
 choose_main_type 1 2
-forget_started
-open_main_file 1
-expect_started_with "$folder/Second.TXT"
+expect_opens 1 "$folder/Second.TXT"
 
 step "leave with File > Exit"
-menu f x
-expect_exit 0
+exit_by_menu
 expect_settings \
     "Number Of Types" 2 \
     "Type name 0" Letters "Type ext 0" txt "Type path 0" "$letters/" \

@@ -4,8 +4,6 @@
 # program runs on with no types. File > Exit stores a count of 0 and keeps
 # the unreadable file, unchanged, as Orvane.conf.bak. The next start reads
 # the new file without a report.
-#
-# usage: bad_count.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin bad_count "$@"
@@ -35,20 +33,16 @@ awk -v r="$red" 'BEGIN { exit !(r > 0.02) }' ||
     fail "no error icon at the left of the report (red share $red; see $E2E_OUT/report.png)"
 
 step "OK (Return) closes the report; the main window comes up"
-focus "$report"
-keys Return
-wait_for 15 "the report to close" window_hidden "$report"
+answer_box Return
 wait_main_window
 still_running
 
 step "the main window works: Edit > Preferences opens and Done closes it"
 open_preferences
-pref_button Done
-wait_for 15 "the Preferences window to close" window_hidden "$PREF"
+close_preferences
 
 step "leave with File > Exit"
-menu f x
-expect_exit 0
+exit_by_menu
 expect_settings "Number Of Types" 0
 expect_no_setting "Type name 0"
 [ -f "$SETTINGS_FILE.bak" ] || fail "there is no $SETTINGS_FILE.bak"
@@ -56,9 +50,7 @@ cmp -s "$original" "$SETTINGS_FILE.bak" ||
     fail "Orvane.conf.bak differs from the unreadable file:"$'\n'"$(diff "$original" "$SETTINGS_FILE.bak" | sed 's/^/    | /')"
 
 step "start again: no report, the main window comes up at once"
-start_orvane
-wait_main_window
+start_main
 has_no_window Orvane 150 60 || fail "a box titled \"Orvane\" is up at the second start"
-menu f x
-expect_exit 0
+exit_by_menu
 expect_settings "Number Of Types" 0

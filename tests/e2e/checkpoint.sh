@@ -5,8 +5,6 @@
 # catalogue, tells the session manager it has, and ends with status 0 when
 # told to. The tests' own session manager (tests/support/xsmp_manager) plays
 # the desktop's part over XSMP.
-#
-# usage: checkpoint.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin checkpoint "$@"
@@ -14,34 +12,17 @@ start_session_manager
 
 two_types
 
-# change_description POSITION DESCRIPTION: through the Preferences window.
-change_description()
-{
-    open_preferences
-    choose_pref_type "$1" 2
-    pref_button "Change Description"
-    wait_box
-    focus "$BOX"
-    keys ctrl+a
-    type_text "$2"
-    keys Return
-    wait_for 15 "the description box to close" window_hidden "$BOX"
-    pref_button Done
-    wait_for 15 "the Preferences window to close" window_hidden "$PREF"
-}
-
 # Until the session manager has written LINE COUNT times, or the program
 # has ended (which the caller then reports).
 reported_or_ended() { session_reported "$@" || orvane_ended; }
 
 step "start under the session manager: it registers and makes the save a new client owes"
-start_orvane
-wait_main_window
+start_main
 wait_for 15 "the program to register with the session manager" session_reported ready
 grep -q '^registered ' "$SM_LOG" || fail "the program is ready without having registered:"$'\n'"$(session_log)"
 
 step "change the first type's description: nothing is stored yet"
-change_description 0 "Letters, old and new"
+change_pref_description 0 2 "Letters, old and new"
 expect_settings "Type desc 0" "Letters to friends" "Type desc 1" Notes
 
 step "a checkpoint: the program stores the catalogue and goes on running"
@@ -57,7 +38,7 @@ still_running
 has_window "$MAIN_TITLE" 200 200 || fail "the main window went away at the checkpoint"
 
 step "after the checkpoint, change the second type's description: nothing is stored yet"
-change_description 1 "Notes and lists"
+change_pref_description 1 2 "Notes and lists"
 expect_settings "Type desc 0" "Letters, old and new" "Type desc 1" Notes
 
 step "a logout: the program stores the catalogue, says it is done, and ends with status 0 at Die"

@@ -4,8 +4,6 @@
 # valid, and the installed program shows its window with its icon and the
 # window class its desktop entry names, opens its installed help pages, and
 # says where they are when the desktop has no viewer.
-#
-# usage: installed.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin installed "$@"
@@ -37,8 +35,7 @@ export PATH="$E2E_TMP/bin:$PATH"
 
 step "start the installed program"
 ORVANE="$prefix/bin/orvane"
-start_orvane
-wait_main_window
+start_main
 xprop -id "$MAIN" _NET_WM_ICON >"$E2E_OUT/icon.txt" 2>&1
 grep -q "Icon (" "$E2E_OUT/icon.txt" || fail "the main window carries no icon"
 wmclass=$(sed -n 's/^StartupWMClass=//p' "$entry")
@@ -51,8 +48,7 @@ menu h Return  # Help Contents, the first item, has no access key
 expect_started_with "$prefix/share/orvane/help/index.html"
 
 step "leave with File > Exit"
-menu f x
-expect_exit 0
+exit_by_menu
 
 step "without a viewer, Help Contents says where the page is and the program goes on"
 mkdir -p "$E2E_TMP/noviewer"
@@ -63,6 +59,4 @@ wait_box
 still_running
 keys Return
 wait_for 10 "the box to close" has_no_window Orvane 150 60
-focus "$MAIN"
-menu f x
-expect_exit 0
+exit_by_menu

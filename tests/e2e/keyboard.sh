@@ -3,20 +3,12 @@
 # Tab to its files, choose one with Down and open it with Enter, then leave
 # through the menu's mnemonics. Once more with a 14 pt desktop font, where
 # the windows are larger and no pixel position of the small font holds.
-#
-# usage: keyboard.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin keyboard "$@"
 
-docs="$E2E_TMP/documents"
-mkdir -p "$docs/letters" "$docs/reports"
+store_types Letters Reports
 touch "$docs/letters/dear.txt" "$docs/reports/alpha.txt" "$docs/reports/beta.txt"
-{
-    printf '[Types]\nNumber Of Types=2\n'
-    type_lines 0 Letters txt "$docs/letters/" "Letters to friends" "$ARGSTUB"
-    type_lines 1 Reports txt "$docs/reports/" "Reports for the office" "$ARGSTUB"
-} | write_settings
 
 open_with_keys()
 {
@@ -34,13 +26,11 @@ open_with_keys()
     expect_started_with "$docs/reports/beta.txt"
     step "at ${1} pt: leave with Alt+F, X"
     still_running
-    menu f x
-    expect_exit 0
+    exit_by_menu
 }
 
 step "start with the 7.5 pt font"
-start_orvane
-wait_main_window
+start_main
 open_with_keys 7.5
 
 step "start again with a 14 pt font"

@@ -1,14 +1,11 @@
-# Shared helpers for the end-to-end tests. Each test script sources this file,
-# calls e2e_begin with its name and the paths of the built program and the
-# argument-recording stub, and then drives the real program on a private X
-# server with xdotool, as a person at the keyboard and mouse would.
+# Shared helpers for the end-to-end tests. Each test script, run as
+# SCRIPT.sh ORVANE ARGSTUB, sources this file, calls e2e_begin with its name
+# and those two paths, and drives the real program on a private X server
+# with xdotool, as a person at the keyboard and mouse would.
 #
-# Everything a test leaves behind (the program's log, the X server's log, a
-# screenshot on failure, the settings file) goes to
-#   ${ORVANE_E2E_OUTPUT:-$PWD/e2e-output}/<test name>/
-# which is emptied when the test starts. Set ORVANE_E2E_KEEP=1 to keep the
-# temporary home folder as well.
-#
+# Its logs, the settings file and a screenshot on failure go to
+# ${ORVANE_E2E_OUTPUT:-$PWD/e2e-output}/<test name>/, emptied at the start;
+# ORVANE_E2E_KEEP=1 keeps the temporary home folder too.
 # Exit codes: 0 passed, 1 failed, 77 a tool the test needs is missing.
 
 set -u
@@ -27,7 +24,6 @@ ARGSTUB=""
 XVFB_PID=""
 WM_PID=""
 ORVANE_PID=""
-ORVANE_STATUS=""
 WATCHDOG_PID=""
 SM_PID=""
 SM_IN=""
@@ -199,32 +195,21 @@ check_display_tools()
     done
 }
 
-start_display() { start_xvfb; }
-
-stop_display()
-{
-    [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
-    return 0
-}
-
-display_running() { [ -n "$XVFB_PID" ]; }
-
-# The display server dies at once, as when it crashes.
+# kill_display SIGNAL: ends the display server; with KILL at once, as when
+# it crashes.
 kill_display()
 {
-    kill -KILL "$XVFB_PID"
-    wait "$XVFB_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && { kill -"$1" "$XVFB_PID"; wait "$XVFB_PID"; } 2>/dev/null
     XVFB_PID=""
 }
 
+stop_display() { kill_display TERM; }
+
+display_running() { [ -n "$XVFB_PID" ]; }
+
 screenshot() { command -v import >/dev/null 2>&1 && import -window root "$1" 2>/dev/null; }
 
-display_answers()
-{
-    DISPLAY="$1" xdotool getdisplaygeometry >/dev/null 2>&1
-}
-
-start_xvfb()
+start_display()
 {
     local d
     for ((d = 100; d <= 199; d++)); do
@@ -235,16 +220,13 @@ start_xvfb()
         XVFB_PID=$!
         local deadline=$((SECONDS + 10))
         while kill -0 "$XVFB_PID" 2>/dev/null && ((SECONDS < deadline)); do
-            if display_answers ":$d"; then
+            if DISPLAY=":$d" xdotool getdisplaygeometry >/dev/null 2>&1; then
                 export DISPLAY=":$d"
                 return 0
             fi
             sleep 0.1
         done
-        # Taken by someone else in the meantime, or too slow: try the next.
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-        XVFB_PID=""
+        stop_display # taken by someone else in the meantime, or too slow: try the next
     done
     note "no free display between :100 and :199 (see $E2E_OUT/xvfb.log)"
     exit 1
@@ -348,19 +330,30 @@ type_lines()
         "$n" "$name" "$n" "$ext" "$n" "$path" "$n" "$desc" "$n" "$app"
 }
 
-# two_types: stores Letters (*.txt in $docs/letters/, "Letters to friends")
-# and Notes (*.md in $docs/notes/), each opened with the argument stub, with
-# a file in each folder. Sets docs.
-two_types()
+# store_types NAME...: stores these types in order, each opened with the
+# argument stub, each in its own (empty) folder $docs/<name in lower case>/,
+# with the ending and description TYPE_OF gives it. Sets docs.
+declare -A TYPE_OF=([Letters]="txt|Letters to friends" [Reports]="txt|Reports for the office"
+    [Notes]="md|Notes" ["Old Reports"]="txt|Reports nobody reads")
+store_types()
 {
     docs="$E2E_TMP/documents"
-    mkdir -p "$docs/letters" "$docs/notes"
-    touch "$docs/letters/dear.txt" "$docs/notes/todo.md"
+    local n=0 name ext desc
     {
-        printf '[Types]\nNumber Of Types=2\n'
-        type_lines 0 Letters txt "$docs/letters/" "Letters to friends" "$ARGSTUB"
-        type_lines 1 Notes md "$docs/notes/" "Notes" "$ARGSTUB"
+        printf '[Types]\nNumber Of Types=%s\n' $#
+        for name; do
+            IFS='|' read -r ext desc <<<"${TYPE_OF[$name]}"
+            mkdir -p "$docs/${name,,}"
+            type_lines $((n++)) "$name" "$ext" "$docs/${name,,}/" "$desc" "$ARGSTUB"
+        done
     } | write_settings
+}
+
+# two_types: Letters (dear.txt) and Notes (todo.md).
+two_types()
+{
+    store_types Letters Notes
+    touch "$docs/letters/dear.txt" "$docs/notes/todo.md"
 }
 
 # setting KEY: the value of KEY in the [Types] section of the settings
@@ -427,20 +420,15 @@ expect_no_setting()
 
 # ----------------------------------------------------- the recording stub
 
-# A desktop entry for the stub and a default-application list that makes it
-# the desktop's choice for MIME_TYPE.
+# associate_stub_with MIME_TYPE [EXEC]: a desktop entry for the stub, ENTRY,
+# whose command is EXEC (the stub and %f unless told), and a
+# default-application list that makes it the desktop's choice for MIME_TYPE.
 associate_stub_with()
 {
-    local mime="$1"
-    cat >"$XDG_DATA_HOME/applications/orvane-e2e-recorder.desktop" <<EOF
-[Desktop Entry]
-Type=Application
-Name=Argument recorder
-Exec=$ARGSTUB %f
-MimeType=$mime;
-Terminal=false
-EOF
-    printf '[Default Applications]\n%s=orvane-e2e-recorder.desktop\n' "$mime" >"$XDG_CONFIG_HOME/mimeapps.list"
+    ENTRY="$XDG_DATA_HOME/applications/orvane-e2e-recorder.desktop"
+    printf '[Desktop Entry]\nType=Application\nName=Argument recorder\nExec=%s\nMimeType=%s;\nTerminal=false\n' \
+        "${2:-$ARGSTUB %f}" "$1" >"$ENTRY"
+    printf '[Default Applications]\n%s=orvane-e2e-recorder.desktop\n' "$1" >"$XDG_CONFIG_HOME/mimeapps.list"
 }
 
 forget_started()
@@ -456,23 +444,28 @@ expect_started_with()
         test -f "$ORVANE_ARGSTUB_OUT"
     local expected="$E2E_TMP/expected-arguments"
     printf '%s\0' "$@" >"$expected"
-    if ! cmp -s "$expected" "$ORVANE_ARGSTUB_OUT"; then
-        local got=() argument
-        while IFS= read -r -d '' argument; do
-            got+=("[$argument]")
-        done <"$ORVANE_ARGSTUB_OUT"
-        local want=() a
-        for a in "$@"; do want+=("[$a]"); done
-        fail "the application got ${#got[@]} argument(s) ${got[*]}, expected ${#want[@]}: ${want[*]}"
-    fi
+    cmp -s "$expected" "$ORVANE_ARGSTUB_OUT" ||
+        fail "the application got $(tr -cd '\0' <"$ORVANE_ARGSTUB_OUT" | wc -c) argument(s)" \
+            "$(xargs -0r printf '[%s] ' <"$ORVANE_ARGSTUB_OUT")expected $#: $(printf '[%s] ' "$@")"
+}
+
+# expect_opens ROW ARGUMENT...: opening the ROW-th file of the main window
+# starts the stub with exactly these arguments.
+expect_opens()
+{
+    forget_started
+    open_main_file "$1"
+    shift
+    expect_started_with "$@"
 }
 
 # ------------------------------------------------------------ the program
 
+ORVANE_VIA=() # a command the program is started through
+
 start_orvane()
 {
-    ORVANE_STATUS=""
-    "$ORVANE" >>"$E2E_OUT/orvane.log" 2>&1 &
+    "${ORVANE_VIA[@]}" "$ORVANE" >>"$E2E_OUT/orvane.log" 2>&1 &
     ORVANE_PID=$!
     note "started $ORVANE (pid $ORVANE_PID)"
 }
@@ -492,35 +485,49 @@ orvane_ended() { ! orvane_running; }
 # expect_exit STATUS: the program ends within a few seconds with STATUS.
 expect_exit()
 {
-    local expected="$1"
+    local status
     wait_for 15 "the program to end" orvane_ended
     wait "$ORVANE_PID"
-    ORVANE_STATUS=$?
+    status=$?
     ORVANE_PID=""
-    if [ "$ORVANE_STATUS" != "$expected" ]; then
-        fail "the program ended with status $ORVANE_STATUS, expected $expected"$'\n'"  its output:"$'\n'"$(tail -n 20 "$E2E_OUT/orvane.log" | sed 's/^/    | /')"
-    fi
+    [ "$status" = "$1" ] || fail "the program ended with status $status, expected $1; $(orvane_output)"
 }
+
+# start_main: starts the program and waits for its main window.
+start_main() { start_orvane; wait_main_window; }
+
+# exit_by_menu: File > Exit ends the program with status 0.
+exit_by_menu() { menu f x; expect_exit 0; }
 
 still_running()
 {
     orvane_running && return 0
     wait "$ORVANE_PID"
-    fail "the program ended unexpectedly with status $?; its output:"$'\n'"$(tail -n 20 "$E2E_OUT/orvane.log" | sed 's/^/    | /')"
+    fail "the program ended unexpectedly with status $?; $(orvane_output)"
 }
+
+orvane_output() { printf 'its output:\n'; tail -n 20 "$E2E_OUT/orvane.log" | sed 's/^/    | /'; }
 
 # --------------------------------------------------------------- windows
 
+# The visible windows as lines of: id, width, height, x, y, title.
+windows()
+{
+    local w name WIDTH HEIGHT X Y
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        name="$(xdotool getwindowname "$w" 2>/dev/null)" || continue
+        WIDTH=0 HEIGHT=0 X=0 Y=0
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$w" "$WIDTH" "$HEIGHT" "$X" "$Y" "$name"
+    done
+}
+
 describe_windows()
 {
-    local w out=""
-    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-        local name
-        name="$(xdotool getwindowname "$w" 2>/dev/null)" || continue
-        [ -n "$name" ] || continue
-        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
-        out+="\"$name\" ${WIDTH:-?}x${HEIGHT:-?}; "
-    done
+    local id w h name out=""
+    while IFS=$'\t' read -r id w h _ _ name; do
+        [ -z "$name" ] || out+="\"$name\" ${w}x${h}; "
+    done < <(windows)
     printf '%s' "${out:-none}"
 }
 
@@ -530,17 +537,13 @@ describe_windows()
 # too, and is low).
 visible_window()
 {
-    local title="$1" min_w="${2:-1}" min_h="${3:-1}" w found="" pattern
-    pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$"
-    for w in $(xdotool search --onlyvisible --name "$pattern" 2>/dev/null); do
-        local WIDTH=0 HEIGHT=0
-        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
-        if [ "$WIDTH" -ge "$min_w" ] && [ "$HEIGHT" -ge "$min_h" ]; then
-            if [ -z "$found" ] || [ "$w" -gt "$found" ]; then
-                found="$w"
-            fi
+    local title="$1" min_w="${2:-1}" min_h="${3:-1}" id w h name found=""
+    while IFS=$'\t' read -r id w h _ _ name; do
+        if [ "$name" = "$title" ] && [ "$w" -ge "$min_w" ] && [ "$h" -ge "$min_h" ] &&
+            { [ -z "$found" ] || [ "$id" -gt "$found" ]; }; then
+            found="$id"
         fi
-    done
+    done < <(windows)
     [ -n "$found" ] && printf '%s' "$found"
 }
 
@@ -562,10 +565,32 @@ window_hidden() { ! window_shown "$1"; }
 # shellcheck disable=SC2034 # BOX is for the test scripts
 wait_box() { wait_window Orvane 150 60; BOX="$WID"; }
 
+# answer_box KEY...: the next box gets the keys, and closes.
+answer_box()
+{
+    wait_box
+    focus "$BOX"
+    keys "$@"
+    wait_for 15 "the box to close" window_hidden "$BOX"
+}
+
+# fill_box [KEY...] TEXT: the next box gets the keys, then TEXT and Return.
+fill_box()
+{
+    wait_box
+    focus "$BOX"
+    (($# < 2)) || keys "${@:1:$#-1}"
+    type_text "${!#}"
+    keys Return
+    wait_for 15 "the box to close" window_hidden "$BOX"
+}
+
 wait_main_window()
 {
     wait_window "$MAIN_TITLE" 200 200
     MAIN="$WID"
+    # shellcheck disable=SC2034 # where the keyboard is, for wayland.sh
+    MAIN_FOCUS=start
     geometry "$MAIN"
     MENU_HEIGHT=$((HEIGHT - MENU_FREE_HEIGHT))
     if [ "$WIDTH" != 314 ] || [ "$MENU_HEIGHT" -lt 10 ] || [ "$MENU_HEIGHT" -gt 40 ]; then
@@ -668,11 +693,19 @@ open_preferences()
     menu d p
     wait_window Preferences 300 200
     PREF="$WID"
+    # shellcheck disable=SC2034 # where the keyboard is, for wayland.sh
+    PREF_AT=0
 }
 
 pref_button() { click "$PREF" 268 $((PREF_BUTTON_TOP[$1] + 8)); }
 
 choose_pref_type() { choose_from_list "$PREF" 335 18 "$1" "$2"; }
+
+close_preferences()
+{
+    pref_button Done
+    wait_for 15 "the Preferences window to close" window_hidden "$PREF"
+}
 
 # rename_pref_type POSITION COUNT NAME: Edit > Preferences, the type at
 # POSITION of COUNT, Change Name to NAME; Preferences stays open.
@@ -681,12 +714,33 @@ rename_pref_type()
     open_preferences
     choose_pref_type "$1" "$2"
     pref_button "Change Name"
-    wait_box
-    focus "$BOX"
-    keys ctrl+a
-    type_text "$3"
+    fill_box ctrl+a "$3"
+}
+
+# change_pref_description POSITION COUNT DESCRIPTION: as rename_pref_type,
+# with Change Description, and Done closes Preferences.
+change_pref_description()
+{
+    open_preferences
+    choose_pref_type "$1" "$2"
+    pref_button "Change Description"
+    fill_box ctrl+a "$3"
+    close_preferences
+}
+
+# add_type_by_menu SAMPLE NAME DESCRIPTION: Edit > Add New Type, the sample's
+# path typed into the file dialog, then the name and the description.
+add_type_by_menu()
+{
+    menu d a
+    wait_window Open 300 200
+    local dialog="$WID"
+    focus "$dialog"
+    type_text "$1"
     keys Return
-    wait_for 15 "the name box to close" window_hidden "$BOX"
+    wait_for 15 "the file dialog to close" window_hidden "$dialog"
+    fill_box "$2"
+    fill_box "$3"
 }
 
 # The fraction of a screenshot's pixels that are strongly red: an error

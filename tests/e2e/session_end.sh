@@ -4,34 +4,21 @@
 # SIGINT each save and end with status 0; a SIGINT that was ignored when the
 # program started stays ignored. A second start shows the first copy and
 # ends with 0; a lock left by a copy that was killed does not block the next.
-#
-# usage: session_end.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin session_end "$@"
 
 two_types
 
-# Started with SIGINT at its default, as from a terminal (a job started with
-# & in a script has it ignored).
-start_orvane_interruptible()
-{
-    ORVANE_STATUS=""
-    env --default-signal=INT "$ORVANE" >>"$E2E_OUT/orvane.log" 2>&1 &
-    ORVANE_PID=$!
-}
-
 step "SIGTERM with Preferences open saves the rename and ends with 0"
-start_orvane
-wait_main_window
+start_main
 rename_pref_type 1 2 "Notes T"
 kill -TERM "$ORVANE_PID"
 expect_exit 0
 expect_settings "Number Of Types" 2 "Type name 0" Letters "Type name 1" "Notes T"
 
 step "SIGHUP while the name box is open: the typed name is not stored"
-start_orvane
-wait_main_window
+start_main
 rename_pref_type 1 2 "Notes H"
 choose_pref_type 1 2
 pref_button "Change Name"
@@ -44,23 +31,22 @@ expect_exit 0
 expect_settings "Number Of Types" 2 "Type name 1" "Notes H"
 
 step "a SIGINT ignored at start is ignored; one at its default saves"
-start_orvane
-wait_main_window
+start_main
 kill -INT "$ORVANE_PID"
 sleep 1
 still_running
 kill -TERM "$ORVANE_PID"
 expect_exit 0
-start_orvane_interruptible
-wait_main_window
+ORVANE_VIA=(env --default-signal=INT) # SIGINT at its default, as from a terminal (& ignores it)
+start_main
+ORVANE_VIA=()
 rename_pref_type 1 2 "Notes I"
 kill -INT "$ORVANE_PID"
 expect_exit 0
 expect_settings "Type name 1" "Notes I"
 
 step "a second start shows the first copy and ends with 0"
-start_orvane
-wait_main_window
+start_main
 first="$ORVANE_PID"
 "$ORVANE" >>"$E2E_OUT/second.log" 2>&1
 status=$?
@@ -73,6 +59,5 @@ step "a copy killed outright leaves a lock the next start takes over"
 kill -KILL "$first"
 wait "$first" 2>/dev/null
 ORVANE_PID=""
-start_orvane
-wait_main_window
+start_main
 

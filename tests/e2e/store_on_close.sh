@@ -4,8 +4,6 @@
 # manager's close request). Closing the Preferences window that way only
 # hides it. Each run changes something in the Preferences window, and the
 # next run starts from what the previous one stored.
-#
-# usage: store_on_close.sh ORVANE ARGSTUB
 
 source "$(dirname "$0")/lib.sh"
 e2e_begin store_on_close "$@"
@@ -16,23 +14,11 @@ two_types
 # ------------------------------------------------------------ File > Exit
 
 step "first run: change the first type's description in Preferences"
-start_orvane
-wait_main_window
-open_preferences
-choose_pref_type 0 2
-pref_button "Change Description"
-wait_box
-focus "$BOX"
-keys ctrl+a
-type_text "Letters, old and new"
-keys Return
-wait_for 15 "the description box to close" window_hidden "$BOX"
-pref_button Done
-wait_for 15 "the Preferences window to close" window_hidden "$PREF"
+start_main
+change_pref_description 0 2 "Letters, old and new"
 
 step "first run: File > Exit stores the change"
-menu f x
-expect_exit 0
+exit_by_menu
 expect_settings \
     "Number Of Types" 2 \
     "Type name 0" Letters "Type desc 0" "Letters, old and new" "Type path 0" "$docs/letters/" \
@@ -42,8 +28,7 @@ expect_settings \
 
 step "second run, under a window manager"
 start_window_manager
-start_orvane
-wait_main_window
+start_main
 wait_for 10 "the window manager to frame the main window" framed "$MAIN"
 
 step "closing the Preferences window through the window manager only hides it"
@@ -58,12 +43,8 @@ step "remove the second type, Notes, in Preferences (Yes to the question)"
 open_preferences
 choose_pref_type 1 2
 pref_button "Remove Type"
-wait_box
-focus "$BOX"
-keys Return
-wait_for 15 "the question to close" window_hidden "$BOX"
-pref_button Done
-wait_for 15 "the Preferences window to close" window_hidden "$PREF"
+answer_box Return
+close_preferences
 
 step "close the main window through the window manager: the change is stored"
 focus "$MAIN"

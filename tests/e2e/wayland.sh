@@ -72,22 +72,13 @@ EOF
     skip "sway did not answer within 10s (see $E2E_OUT/sway.log)"
 }
 
-stop_display()
+kill_display()
 {
-    if [ -n "$COMPOSITOR_PID" ]; then
-        kill "$COMPOSITOR_PID" 2>/dev/null
-        wait "$COMPOSITOR_PID" 2>/dev/null
-    fi
+    [ -n "$COMPOSITOR_PID" ] && { kill -"$1" "$COMPOSITOR_PID"; wait "$COMPOSITOR_PID"; } 2>/dev/null
+    COMPOSITOR_PID=""
 }
 
 display_running() { [ -n "$COMPOSITOR_PID" ]; }
-
-kill_display()
-{
-    kill -KILL "$COMPOSITOR_PID"
-    wait "$COMPOSITOR_PID" 2>/dev/null
-    COMPOSITOR_PID=""
-}
 
 screenshot() { grim "$1" 2>/dev/null; }
 
@@ -96,29 +87,6 @@ windows()
 {
     swaymsg -t get_tree 2>/dev/null | jq -r '.. | objects | select(.pid? and (.type == "con" or .type == "floating_con"))
         | [.id, .rect.width, .rect.height, .rect.x, .rect.y, (.name // "")] | @tsv'
-}
-
-describe_windows()
-{
-    local id w h x y name out=""
-    while IFS=$'\t' read -r id w h x y name; do
-        out+="\"$name\" ${w}x${h}; "
-    done < <(windows)
-    printf '%s' "${out:-none}"
-}
-
-visible_window()
-{
-    local title="$1" min_w="${2:-1}" min_h="${3:-1}" id w h x y name found=""
-    while IFS=$'\t' read -r id w h x y name; do
-        if [ "$name" != "$title" ] || [ "$w" -lt "$min_w" ] || [ "$h" -lt "$min_h" ]; then
-            continue
-        fi
-        if [ -z "$found" ] || [ "$id" -gt "$found" ]; then
-            found="$id"
-        fi
-    done < <(windows)
-    [ -n "$found" ] && printf '%s' "$found"
 }
 
 window_shown() { windows | cut -f1 | grep -qx "$1"; }
@@ -135,9 +103,7 @@ geometry()
     fail "there is no window $1"
 }
 
-focused_window() { swaymsg -t get_tree 2>/dev/null | jq -r '.. | objects | select(.focused? == true) | .id'; }
-
-window_focused() { [ "$(focused_window)" = "$1" ]; }
+window_focused() { [ "$(swaymsg -t get_tree 2>/dev/null | jq -r '.. | objects | select(.focused? == true) | .id')" = "$1" ]; }
 
 focus()
 {
@@ -181,34 +147,29 @@ choose_from_list() { no_pointer "choosing from a drop-down list"; }
 # start nothing of its own has it, then the type list or the file list.
 MAIN_FOCUS=start
 
-wait_main_window()
-{
-    wait_window "$MAIN_TITLE" 200 200
-    MAIN="$WID"
-    MAIN_FOCUS=start
-    geometry "$MAIN"
-    MENU_HEIGHT=$((HEIGHT - MENU_FREE_HEIGHT))
-    if [ "$WIDTH" != 314 ] || [ "$MENU_HEIGHT" -lt 10 ] || [ "$MENU_HEIGHT" -gt 40 ]; then
-        fail "the main window is ${WIDTH}x${HEIGHT}; expected 314 wide and $MENU_FREE_HEIGHT high below a menu bar"
-    fi
-}
-
 # choose_main_type POSITION COUNT: the type list takes the keyboard; Down
 # as often as it has entries reaches the last one from wherever it is (the
 # type list is editable, so Home moves only its text cursor), and Up goes
 # back from there.
+# shellcheck disable=SC2046 # one key a word
 choose_main_type()
 {
-    local position="$1" count="$2" i moves=()
+    local moves=()
     focus "$MAIN"
     case "$MAIN_FOCUS" in
     start) moves=(Tab) ;;
     files) moves=(shift+Tab) ;;
     esac
-    for ((i = 0; i < count; i++)); do moves+=(Down); done
-    for ((i = position + 1; i < count; i++)); do moves+=(Up); done
-    keys "${moves[@]}"
+    keys "${moves[@]}" $(list_moves "$1" "$2")
     MAIN_FOCUS=types
+}
+
+# list_moves POSITION COUNT: the keys that choose the POSITION-th of COUNT.
+list_moves()
+{
+    local i
+    for ((i = 0; i < $2; i++)); do echo Down; done
+    for ((i = $1 + 1; i < $2; i++)); do echo Up; done
 }
 
 # open_main_file ROW: the file list takes the keyboard, Home and Up choose
@@ -236,14 +197,6 @@ open_main_file()
 PREF_BUTTONS=("Opens with..." "Done" "Change Name" "Change Path" "Change Description" "Remove Type")
 PREF_AT=0
 
-open_preferences()
-{
-    menu d p
-    wait_window Preferences 300 200
-    PREF="$WID"
-    PREF_AT=0
-}
-
 # pref_move PLACE KEYS...: Tab or Shift+Tab from PREF_AT to PLACE, then KEYS.
 pref_move()
 {
@@ -257,13 +210,8 @@ pref_move()
 }
 
 # choose_pref_type POSITION COUNT: as choose_main_type, in Preferences.
-choose_pref_type()
-{
-    local position="$1" count="$2" i moves=()
-    for ((i = 0; i < count; i++)); do moves+=(Down); done
-    for ((i = position + 1; i < count; i++)); do moves+=(Up); done
-    pref_move 0 "${moves[@]}"
-}
+# shellcheck disable=SC2046 # one key a word
+choose_pref_type() { pref_move 0 $(list_moves "$1" "$2"); }
 
 # pref_button NAME: the button takes the keyboard and Space presses it. Only
 # enabled buttons take it, so a type must have been chosen.

@@ -11,6 +11,7 @@
 #include "platform/failure.h"
 #include "platform/system_associations.h"
 #include "platform/system_starter.h"
+#include "support/scripted.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,13 +25,7 @@
 namespace {
 
 constexpr char kChildFlag[] = "--assoc-child";
-
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-           file.write(contents) == contents.size();
-}
+using orvane::test::writeFile;
 
 // Asks for the file's application, prints the answer and opens the file
 // with it, as a double-click on the file does.
@@ -72,9 +67,11 @@ private Q_SLOTS:
 
         const QByteArray text("Some words.\nMore words.\n");
         const auto row = [&text](const char* name, const char* entry, const char* answer,
-                                 const char* received) {
+                                 const char* received, const char* fileName = "notes.txt",
+                                 const QByteArray& contents = {}) {
             QTest::newRow(name) << QString::fromUtf8(entry) << QString::fromUtf8(answer)
-                                << QString::fromUtf8(received) << QStringLiteral("notes.txt") << text;
+                                << QString::fromUtf8(received) << QString::fromUtf8(fileName)
+                                << (contents.isNull() ? text : contents);
         };
         row("plain program and file", "Exec=STUB %f", "PROGRAM", "FILE");
         row("program alone gets the file", "Exec=STUB", "PROGRAM", "FILE");
@@ -93,14 +90,8 @@ private Q_SLOTS:
         row("icon, name and location codes", "Exec=STUB %i %c %k %f\nIcon=orvane-test", "ENTRY",
             "--icon|orvane-test|Test|ENTRY|FILE");
         row("program missing", "Exec=/nonexistent/orvane-app %f", "NONE", "");
-        QTest::newRow("unknown type") << "Exec=STUB %f"
-                                      << "NONE"
-                                      << ""
-                                      << "blob.zzqx" << QByteArray("\0\1\2\xfe\xff", 5);
-        QTest::newRow("type from content") << "Exec=STUB %f"
-                                           << "PROGRAM"
-                                           << "FILE"
-                                           << "notes" << text;
+        row("unknown type", "Exec=STUB %f", "NONE", "", "blob.zzqx", QByteArray("\0\1\2\xfe\xff", 5));
+        row("type from content", "Exec=STUB %f", "PROGRAM", "FILE", "notes");
     }
 
     void answerAndArguments()
@@ -156,17 +147,13 @@ private Q_SLOTS:
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
-        QFile written(out);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QStringList arguments = QString::fromUtf8(written.readAll()).split(QChar(u'\0'));
-        arguments.removeLast(); // each argument ends with a NUL: nothing follows the last one
         QStringList expected = received.split(u'|');
         for (QString& argument : expected) {
             argument.replace(QStringLiteral("STUB"), stub)
                 .replace(QStringLiteral("FILE"), file)
                 .replace(QStringLiteral("ENTRY"), entryFile);
         }
-        QCOMPARE(arguments, expected);
+        QCOMPARE(orvane::test::stubArguments(out), expected);
     }
 };
 

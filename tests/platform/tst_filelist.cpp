@@ -67,36 +67,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("matches");
 
-        QTest::newRow("ending in other case") << "*.txt"
-                                              << "A.TXT" << true;
-        QTest::newRow("two dots") << "*.txt"
-                                  << "a.b.txt" << true;
-        QTest::newRow("ending not last") << "*.txt"
-                                         << "a.txt.bak" << false;
-        QTest::newRow("no ending wanted") << "*."
-                                          << "notes" << true;
-        QTest::newRow("no ending wanted, one given") << "*."
-                                                     << "notes.txt" << false;
-        QTest::newRow("any, no ending") << "*.*"
-                                        << "notes" << true;
-        QTest::newRow("double ending") << "*.tar.gz"
-                                       << "x.tar.gz" << true;
-        QTest::newRow("half a double ending") << "*.tar.gz"
-                                              << "x.gz" << false;
-        QTest::newRow("second of two patterns") << "*.exe;*.bat"
-                                                << "RUN.BAT" << true;
-        QTest::newRow("one character only") << "?.c"
-                                            << "ab.c" << false;
-        QTest::newRow("brackets as written") << "*.[a]"
-                                             << "x.[a]" << true;
-        QTest::newRow("brackets not a set") << "*.[a]"
-                                            << "x.a" << false;
-        QTest::newRow("blank is literal") << "* b.txt"
-                                          << "ab.txt" << false;
-        QTest::newRow("nothing pattern") << "&.&"
-                                         << "&.&" << false;
-        QTest::newRow("non-ASCII case") << "*.äb"
-                                        << "x.ÄB" << true;
+        const auto row = [](const char* name, const char* pattern, const char* file, bool matches) {
+            QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(file) << matches;
+        };
+        row("ending in other case", "*.txt", "A.TXT", true);
+        row("two dots", "*.txt", "a.b.txt", true);
+        row("ending not last", "*.txt", "a.txt.bak", false);
+        row("no ending wanted", "*.", "notes", true);
+        row("no ending wanted, one given", "*.", "notes.txt", false);
+        row("any, no ending", "*.*", "notes", true);
+        row("double ending", "*.tar.gz", "x.tar.gz", true);
+        row("half a double ending", "*.tar.gz", "x.gz", false);
+        row("second of two patterns", "*.exe;*.bat", "RUN.BAT", true);
+        row("one character only", "?.c", "ab.c", false);
+        row("brackets as written", "*.[a]", "x.[a]", true);
+        row("brackets not a set", "*.[a]", "x.a", false);
+        row("blank is literal", "* b.txt", "ab.txt", false);
+        row("nothing pattern", "&.&", "&.&", false);
+        row("non-ASCII case", "*.äb", "x.ÄB", true);
     }
 
     void masksMatchIgnoringCase()

@@ -14,6 +14,7 @@
 #include "platform/filenames.h"
 #include "platform/inifile.h"
 #include "platform/qt_services.h"
+#include "support/scripted.h"
 
 using namespace orvane::platform;
 using namespace Qt::StringLiterals;
@@ -24,16 +25,10 @@ using namespace Qt::StringLiterals;
 class TestIniFile : public QObject {
     Q_OBJECT
 
-    static QByteArray read(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-    }
+    static QByteArray read(const QString& path) { return orvane::test::readFile(path); }
     static void write(const QString& path, const QByteArray& bytes)
     {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        QVERIFY(orvane::test::writeFile(path, bytes));
     }
     static QString get(const QString& path, const QString& key)
     {

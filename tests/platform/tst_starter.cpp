@@ -3,6 +3,7 @@
 
 #include "platform/failure.h"
 #include "platform/system_starter.h"
+#include "support/scripted.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 
 using orvane::platform::Failure;
 using orvane::platform::SystemStarter;
+using orvane::test::writeFile;
 
 class TestStarter : public QObject {
     Q_OBJECT
@@ -28,18 +30,13 @@ class TestStarter : public QObject {
     // returns the arguments the argument stub wrote there.
     QStringList startStub(const QString& program, const QStringList& arguments)
     {
-        QFile out(dir_.filePath(QStringLiteral("out%1").arg(++outputs_)));
-        qputenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(out.fileName()));
+        const QString out = dir_.filePath(QStringLiteral("out%1").arg(++outputs_));
+        qputenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(out));
         starter_.start(program, arguments);
-        for (QDeadlineTimer deadline(10000); !out.exists() && !deadline.hasExpired();) {
+        for (QDeadlineTimer deadline(10000); !QFile::exists(out) && !deadline.hasExpired();) {
             QThread::msleep(10);
         }
-        if (!out.open(QIODevice::ReadOnly)) {
-            return {QStringLiteral("<nothing written>")};
-        }
-        QStringList written = QString::fromUtf8(out.readAll()).split(QChar(u'\0'));
-        written.removeLast(); // each argument ends with a NUL: nothing follows the last one
-        return written;
+        return orvane::test::stubArguments(out);
     }
 
 private Q_SLOTS:
@@ -81,11 +78,8 @@ private Q_SLOTS:
         // The entry's own options come first, then each file where its code
         // stands; a path with blanks stays one argument.
         const QString entry = dir_.filePath(QStringLiteral("viewer app.desktop"));
-        QFile out(entry);
-        const QByteArray lines = "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" +
-                                 QByteArray(ORVANE_ARGSTUB) + "\" --read-only %F --last\n";
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines) == lines.size());
-        out.close();
+        QVERIFY(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" +
+                                     QByteArray(ORVANE_ARGSTUB) + "\" --read-only %F --last\n"));
         const QStringList files = {dir_.filePath(QStringLiteral("my file.txt")),
                                    QStringLiteral("/tmp/it's.txt")};
         QCOMPARE(startStub(entry, files), QStringList({QStringLiteral("--read-only"), files.at(0),
@@ -126,10 +120,7 @@ private Q_SLOTS:
         if (!program.isEmpty()) {
             program = QDir::cleanPath(dir_.filePath(program));
         }
-        if (!entry.isEmpty()) {
-            QFile out(program);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(entry) == entry.size());
-        }
+        QVERIFY(entry.isEmpty() || writeFile(program, entry));
         QElapsedTimer timer;
         timer.start();
         int thrown = 0;

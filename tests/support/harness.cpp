@@ -7,19 +7,6 @@
 
 namespace orvane::test {
 
-namespace {
-
-QString writeFile(const QString& path, const QByteArray& contents)
-{
-    QFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(contents);
-    }
-    return path;
-}
-
-} // namespace
-
 Harness::Harness(const QString& settings)
     : iniPath_(dir.path() + QStringLiteral("/config/Orvane/Orvane.conf")),
       settings(iniPath_), services{dialogs, this->settings, starter, associations, desktop}, g(services)
@@ -45,13 +32,13 @@ QString Harness::folder(const QString& name)
 
 QString Harness::file(const QString& folder, const QString& name, const QByteArray& contents)
 {
-    return writeFile(folder + name, contents);
+    writeFile(folder + name, contents);
+    return folder + name;
 }
 
 QString Harness::settingsText() const
 {
-    QFile in(iniPath_);
-    return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
+    return QString::fromUtf8(readFile(iniPath_));
 }
 
 void Harness::addType(const QString& name, const QString& ext, const QString& path, const QString& desc,

@@ -1,5 +1,6 @@
 #include "support/scripted.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -15,6 +16,30 @@ QStringList strings(std::initializer_list<const char*> items)
         out.append(QString::fromUtf8(item));
     }
     return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile out(path);
+    return QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly) &&
+           out.write(bytes) == bytes.size();
+}
+
+QStringList stubArguments(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return {QStringLiteral("<nothing written>")};
+    }
+    QStringList written = QString::fromUtf8(in.readAll()).split(QChar(u'\0'));
+    written.removeLast(); // each argument ends with a NUL: nothing follows the last one
+    return written;
 }
 
 QString ShownBox::text() const

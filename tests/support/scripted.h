@@ -21,6 +21,13 @@ namespace orvane::test {
 // A list of UTF-8 literals, for comparing texts compactly.
 QStringList strings(std::initializer_list<const char*> items);
 
+// A file's bytes (none when it cannot be read); a file written with these
+// bytes, its folders made (false when it could not be); the arguments the
+// argument stub wrote to a file.
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+QStringList stubArguments(const QString& path);
+
 // Thrown where the program would end at once.
 struct ProgramEnded {
     int exitCode;

@@ -1,29 +1,17 @@
-// A tiny X session manager (XSMP) for the end-to-end tests: it takes one
-// client and asks it, on command, to save itself as a desktop's session
-// manager would at a checkpoint and at a logout.
-//
-// It listens on the local (unix socket) ICE transport only and writes
+// A tiny X session manager (XSMP) for the end-to-end tests, on the local
+// ICE transport only, for one client. Its first line of output is
 //   listening <SESSION_MANAGER value>
-// as its first line on standard output. Then it reads commands, one a line,
-// on standard input:
+// then it takes commands on standard input, one a line:
 //   checkpoint  SaveYourself (both, shutdown False, interact None, fast False)
 //   logout      SaveYourself (both, shutdown True, ...), then Die once done
 //   quit        end
-// and reports what the client does, one line each:
-//   registered <client id>          the client is known (before its first save)
-//   ready                           the save a new client owes is done
-//   save-yourself-done success=0|1  a commanded save is done
-//   die-sent                        after a logout's successful save
-//   shutdown-cancelled              the client cancelled the logout
-//   phase2-request, interact-request <dialog>, interact-done cancel=0|1
-//   connection-closed [reasons]     the client said goodbye
-//   connection-lost                 the client went away without a word
-//   busy | no-client | unknown-command <line>
-// The save type is "both": Qt asks the application to commit its data
-// (QGuiApplication::commitDataRequest) only for a global or a both save; a
-// local save only asks it to save its state.
-//
-// usage: xsmp_manager
+// and reports what the client does, one line each: registered <client id>
+// (before its first save), ready (the save a new client owes is done),
+// save-yourself-done success=0|1, die-sent, shutdown-cancelled,
+// phase2-request, interact-request <dialog>, interact-done cancel=0|1,
+// connection-closed [reasons], connection-lost (gone without a word), busy,
+// no-client, unknown-command <line>. The save is "both": Qt asks the
+// application to commit its data only for a global or a both save.
 
 #include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
@@ -66,6 +54,19 @@ Bool localOnly(char* host)
 // A broken connection shows in IceProcessMessages' result; the default
 // handler would end the whole program.
 void ignoreIoError(IceConn) {}
+
+// The client is gone: its connection is closed and the manager ends.
+void endConnection(Session& s)
+{
+    if (s.sms != nullptr) {
+        SmsCleanUp(s.sms);
+        s.sms = nullptr;
+    }
+    IceSetShutdownNegotiation(s.ice, False);
+    IceCloseConnection(s.ice);
+    s.ice = nullptr;
+    s.ended = true;
+}
 
 Status registerClient(SmsConn sms, SmPointer data, char* previousId)
 {
@@ -142,7 +143,7 @@ void saveYourselfDone(SmsConn sms, SmPointer data, Bool success)
     }
 }
 
-void closeConnection(SmsConn sms, SmPointer data, int count, char** reasons)
+void closeConnection(SmsConn, SmPointer data, int count, char** reasons)
 {
     std::string line = "connection-closed";
     for (int i = 0; i < count; ++i) {
@@ -151,13 +152,7 @@ void closeConnection(SmsConn sms, SmPointer data, int count, char** reasons)
     }
     std::printf("%s\n", line.c_str());
     SmFreeReasons(count, reasons);
-    Session& s = session(data);
-    SmsCleanUp(sms);
-    s.sms = nullptr;
-    IceSetShutdownNegotiation(s.ice, False);
-    IceCloseConnection(s.ice);
-    s.ice = nullptr;
-    s.ended = true;
+    endConnection(session(data));
 }
 
 void setProperties(SmsConn, SmPointer, int count, SmProp** props)
@@ -262,14 +257,7 @@ void processClient(Session& s)
 {
     if (IceProcessMessages(s.ice, nullptr, nullptr) == IceProcessMessagesIOError) {
         std::printf("connection-lost\n");
-        if (s.sms != nullptr) {
-            SmsCleanUp(s.sms);
-            s.sms = nullptr;
-        }
-        IceSetShutdownNegotiation(s.ice, False);
-        IceCloseConnection(s.ice);
-        s.ice = nullptr;
-        s.ended = true;
+        endConnection(s);
     } else if (s.ice != nullptr && IceConnectionStatus(s.ice) == IceConnectRejected) {
         std::printf("connection-rejected\n");
         IceCloseConnection(s.ice);
@@ -350,12 +338,8 @@ int main()
             break;
         }
     }
-    if (s.sms != nullptr) {
-        SmsCleanUp(s.sms);
-    }
     if (s.ice != nullptr) {
-        IceSetShutdownNegotiation(s.ice, False);
-        IceCloseConnection(s.ice);
+        endConnection(s);
     }
     return 0;
 }
