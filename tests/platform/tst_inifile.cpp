@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -291,6 +292,58 @@ private Q_SLOTS:
         QVERIFY(store.flush());
         QVERIFY(QFileInfo(link).isSymLink());
         QVERIFY(read(target).contains("Number%20Of%20Types=3"));
+    }
+
+    void anUnreadableStoreIsNeverWrittenOver()
+    {
+        // Root reads every file, so as root the same test runs again as the
+        // user nobody, on a store made here for it.
+        const QByteArray old = "[Types]\nNumber%20Of%20Types=1\nType%20name%200=Mine\n";
+        QTemporaryDir made;
+        QString folder = qEnvironmentVariable("ORVANE_TEST_UNREADABLE_STORE");
+        if (folder.isEmpty()) {
+            folder = made.path();
+            write(folder + u"/Orvane.conf"_s, old);
+            QVERIFY(QFile::setPermissions(folder + u"/Orvane.conf"_s, {}));
+        }
+        const QString path = folder + u"/Orvane.conf"_s;
+        if (::geteuid() == 0) {
+            // Room for nobody to write beside the store, had it a mind to.
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                      QFile::ReadOther | QFile::WriteOther |
+                                                      QFile::ExeOther));
+            QProcess user;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"ORVANE_TEST_UNREADABLE_STORE"_s, folder);
+            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+            user.setProcessEnvironment(env);
+            user.setProcessChannelMode(QProcess::MergedChannels);
+            user.start(u"setpriv"_s, {u"--reuid=nobody"_s, u"--regid=nogroup"_s, u"--clear-groups"_s,
+                                      QCoreApplication::applicationFilePath(),
+                                      QString::fromLatin1(QTest::currentTestFunction())});
+            if (!user.waitForFinished(60000) || user.exitStatus() != QProcess::NormalExit ||
+                user.exitCode() == 127) {
+                QSKIP("this test cannot run again as the user nobody (setpriv, util-linux)");
+            }
+            const QByteArray said = user.readAll();
+            QVERIFY2(user.exitCode() == 0, said.constData());
+            QVERIFY2(said.contains("PASS   : TestIniFile::anUnreadableStoreIsNeverWrittenOver()"),
+                     said.constData());
+        } else {
+            // It loads as empty, and its save fails rather than replace it.
+            QtSettingsStore store(path);
+            QCOMPARE(store.get(u"Orvane"_s, u"Types"_s, u"Type name 0"_s, u"(none)"_s), u"(none)"_s);
+            store.deleteSection(u"Orvane"_s, u"Types"_s);
+            store.save(u"Orvane"_s, u"Types"_s, u"Number Of Types"_s, u"0"_s);
+            QVERIFY(!store.flush());
+            QCOMPARE(leftovers(folder, u"Orvane.conf"_s), QStringList());
+            if (!made.path().isEmpty() && folder == made.path()) {
+                QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+            }
+        }
+        if (::geteuid() == 0 || folder == made.path()) {
+            QCOMPARE(read(path), old);
+        }
     }
 
     void aFullDiskKeepsTheOldFile()
