@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringConverter>
 #include <QStringList>
 
 #include <algorithm>
@@ -242,38 +243,10 @@ bool loneSurrogate(QStringView value, qsizetype i)
            (i + 1 >= value.size() || !QChar::isLowSurrogate(value.at(i + 1).unicode()));
 }
 
-// One character of a value that needs no escape, as UTF-8: a unit of its
-// own, or a whole surrogate pair. Returns the units taken.
-qsizetype writeCharacter(char*& p, QStringView value, qsizetype i)
-{
-    const char16_t ch = value.at(i).unicode();
-    if (ch < 0x80) {
-        *p++ = static_cast<char>(ch);
-        return 1;
-    }
-    if (ch < 0x800) {
-        *p++ = static_cast<char>(0xC0 | (ch >> 6));
-        *p++ = static_cast<char>(0x80 | (ch & 0x3F));
-        return 1;
-    }
-    if (!QChar::isSurrogate(ch)) {
-        *p++ = static_cast<char>(0xE0 | (ch >> 12));
-        *p++ = static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        *p++ = static_cast<char>(0x80 | (ch & 0x3F));
-        return 1;
-    }
-    const char32_t code = QChar::surrogateToUcs4(ch, value.at(i + 1).unicode());
-    *p++ = static_cast<char>(0xF0 | (code >> 18));
-    *p++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    *p++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    *p++ = static_cast<char>(0x80 | (code & 0x3F));
-    return 2;
-}
-
 // A value as QSettings writes it: escapes for control characters, quotes
 // and backslashes; in quotes when it holds a separator or starts or ends
 // with a blank; a leading "@" doubled.
-void writeValue(Output& out, QStringView text)
+void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
 {
     const bool marked = text.startsWith(u'@');
     char* p = out.room((static_cast<std::size_t>(text.size()) + 1) * kMostPerUnit + 2);
@@ -284,14 +257,21 @@ void writeValue(Output& out, QStringView text)
     }
     bool needsQuotes = false;
     bool escapeNextIfDigit = false;
-    for (qsizetype i = 0; i < text.size();) {
+    // The characters from plain on need no escape and are not written yet:
+    // they go as UTF-8 in one piece before the next escape.
+    qsizetype plain = 0;
+    const auto escape = [&](qsizetype i) {
+        p = utf8.appendToBuffer(p, text.sliced(plain, i - plain));
+        plain = i + 1;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t ch = text.at(i).unicode();
         if (ch == u';' || ch == u',' || ch == u'=') {
             needsQuotes = true;
         }
         if (escapeNextIfDigit && isHex(QChar(ch))) {
+            escape(i);
             p = hexEscape(p, ch);
-            ++i;
             continue;
         }
         escapeNextIfDigit = false;
@@ -330,19 +310,20 @@ void writeValue(Output& out, QStringView text)
             break;
         }
         if (named != 0) {
+            escape(i);
             *p++ = '\\';
             *p++ = named;
-            ++i;
         } else if (ch <= 0x1F || loneSurrogate(text, i)) {
             // A lone surrogate has no UTF-8: its code keeps it (QSettings
             // would write a replacement character instead).
+            escape(i);
             p = hexEscape(p, ch);
             escapeNextIfDigit = true;
-            ++i;
-        } else {
-            i += writeCharacter(p, text, i);
+        } else if (QChar::isHighSurrogate(ch)) {
+            ++i; // with its low half
         }
     }
+    escape(text.size());
     const char* const body = first + 1;
     if (needsQuotes || (p > body && (*body == ' ' || p[-1] == ' '))) {
         *p++ = '"';
@@ -401,6 +382,7 @@ IniFile IniFile::parse(const QByteArray& bytes)
 bool IniFile::writeTo(const WriteBytes& put) const
 {
     Output out(put);
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     const auto write = [&out](QStringView key, char after) {
         char* p = writeKey(out.room(static_cast<std::size_t>(key.size()) * kMostPerUnit + 1), key);
         *p++ = after;
@@ -428,7 +410,7 @@ bool IniFile::writeTo(const WriteBytes& put) const
                 return false;
             }
             write(key, '=');
-            writeValue(out, value);
+            writeValue(out, utf8, value);
             endLine();
         }
     }
