@@ -1,0 +1,74 @@
+#pragma once
+
+// Processes of a test's own: a display server, and the built program on it
+// with a home, settings and runtime folder of its own. Nothing of the
+// user's session is read or changed.
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+namespace orvane::test {
+
+// Xvfb (1024x768) for the xcb platform, or a headless sway for the wayland
+// platform; ended with this object.
+class DisplayServer {
+public:
+    enum class Kind { X11, Wayland };
+    // config: lines added to sway's configuration.
+    explicit DisplayServer(Kind kind, const QString& config = {});
+    // The kind ORVANE_TEST_DISPLAY names: "wayland", else X11.
+    static Kind kindFromEnvironment();
+    ~DisplayServer();
+    DisplayServer(const DisplayServer&) = delete;
+    DisplayServer& operator=(const DisplayServer&) = delete;
+
+    // Why it could not start, or "" when it runs.
+    [[nodiscard]] const QString& failure() const { return failure_; }
+    // Points a client at this server and its platform plugin.
+    void applyTo(QProcessEnvironment& environment) const;
+    // The same for this process, before its QGuiApplication is made.
+    void applyToThisProcess() const;
+    // Ends it at once, as a crash does.
+    void kill();
+
+private:
+    bool spawn(const QStringList& command, const QStringList& environment, int keepFd = -1);
+
+    QTemporaryDir dir_;
+    pid_t pid_ = -1;
+    QString failure_;
+    QString display_; // ":N", or the Wayland socket's path
+    QString swaySocket_;
+};
+
+// The built program, as a user starts it, on a display server.
+class ProgramRun {
+public:
+    // store: the settings file's text before the start ("" for none).
+    explicit ProgramRun(const DisplayServer& display, const QByteArray& store = {});
+
+    // Starts the program and waits until it is ready().
+    bool start(const QString& program, bool waitUntilReady = true);
+    // Whether it handles the end signals, which it does once its window is
+    // shown; waits a while for that.
+    bool ready();
+    // Whether the program wrote the store: it writes the blanks of keys
+    // as %20, the stores given here have plain blanks.
+    [[nodiscard]] bool saved() const;
+    [[nodiscard]] QByteArray store() const;
+    [[nodiscard]] QString storePath() const
+    {
+        return home.filePath(QStringLiteral("config/Orvane/Orvane.conf"));
+    }
+    // Sends a signal and waits for the end; the exit status, -1 for none.
+    int endWith(int signal, int waitMs = 10000);
+
+    QTemporaryDir home;
+    QProcessEnvironment environment;
+    QProcess process;
+};
+
+} // namespace orvane::test

@@ -1,0 +1,299 @@
+// The built program in processes of its own, where a process is what is
+// tested: the signals that end a session, a display that dies, the one
+// running copy, a session manager's checkpoint and the installed program.
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include <X11/ICE/ICElib.h>
+#include <X11/SM/SMlib.h>
+#include <poll.h>
+
+#include "support/processes.h"
+
+using namespace orvane::test;
+using namespace Qt::StringLiterals;
+using Kind = DisplayServer::Kind;
+
+namespace {
+
+const QString kProgram = QStringLiteral(ORVANE_PROGRAM);
+// Written by hand, with plain blanks: the program writes them as %20.
+const QByteArray kStore = "[Types]\nNumber Of Types=1\nType name 0=Letters\nType ext 0=txt\n";
+
+// The desktop's session manager, as small as XSMP lets one be: one client,
+// on the local ICE transport, every save without interaction.
+struct SessionManager {
+    SmsConn client = nullptr;
+    IceConn connection = nullptr;
+    int savesDone = 0;
+    int listenerCount = 0;
+    IceListenObj* listeners = nullptr;
+    IceListenObj local = nullptr;
+    QString address;
+
+    SessionManager()
+    {
+        char error[256] = "";
+        const auto localOnly = [](char* host) { return std::strncmp(host, "local/", 6) == 0 ? True : False; };
+        SmsInitialize("Orvane tests", "1.0", newClient, this, localOnly, sizeof error, error);
+        IceListenForConnections(&listenerCount, &listeners, sizeof error, error);
+        for (int i = 0; i < listenerCount; ++i) {
+            char* where = IceGetListenConnectionString(listeners[i]);
+            if (std::strncmp(where, "local/", 6) == 0) {
+                local = listeners[i];
+            }
+            std::free(where);
+        }
+        IceSetHostBasedAuthProc(local, localOnly);
+        char* ids = IceComposeNetworkIdList(1, &local);
+        address = QString::fromLocal8Bit(ids);
+        std::free(ids);
+    }
+    ~SessionManager()
+    {
+        if (connection != nullptr) {
+            IceCloseConnection(connection);
+        }
+        IceFreeListenObjs(listenerCount, listeners);
+    }
+    SessionManager(const SessionManager&) = delete;
+    SessionManager& operator=(const SessionManager&) = delete;
+
+    static Status newClient(SmsConn sms, SmPointer data, unsigned long* mask, SmsCallbacks* calls, char**)
+    {
+        auto* self = static_cast<SessionManager*>(data);
+        self->client = sms;
+        *calls = SmsCallbacks{};
+        calls->register_client = {[](SmsConn c, SmPointer, char* previous) -> Status {
+                                      std::free(previous);
+                                      char* id = SmsGenerateClientID(c);
+                                      SmsRegisterClientReply(c, id);
+                                      std::free(id);
+                                      // A new client saves once, locally.
+                                      SmsSaveYourself(c, SmSaveLocal, False, SmInteractStyleNone, False);
+                                      return 1;
+                                  },
+                                  data};
+        calls->save_yourself_done = {
+            [](SmsConn, SmPointer d, Bool) { ++static_cast<SessionManager*>(d)->savesDone; }, data};
+        calls->close_connection = {
+            [](SmsConn, SmPointer, int n, char** reasons) { SmFreeReasons(n, reasons); }, data};
+        calls->set_properties = {[](SmsConn, SmPointer, int n, SmProp** props) {
+                                     for (int i = 0; i < n; ++i) {
+                                         SmFreeProperty(props[i]);
+                                     }
+                                     std::free(props);
+                                 },
+                                 data};
+        calls->delete_properties = {[](SmsConn, SmPointer, int n, char** names) {
+                                        for (int i = 0; i < n; ++i) {
+                                            std::free(names[i]);
+                                        }
+                                        std::free(names);
+                                    },
+                                    data};
+        calls->get_properties = {[](SmsConn c, SmPointer) { SmsReturnProperties(c, 0, nullptr); }, data};
+        calls->save_yourself_phase2_request = {[](SmsConn c, SmPointer) { SmsSaveYourselfPhase2(c); }, data};
+        calls->interact_request = {[](SmsConn c, SmPointer, int) { SmsInteract(c); }, data};
+        calls->interact_done = {[](SmsConn, SmPointer, Bool) {}, data};
+        calls->save_yourself_request = {[](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}, data};
+        *mask = SmsRegisterClientProcMask | SmsSaveYourselfDoneProcMask | SmsCloseConnectionProcMask |
+                SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask | SmsGetPropertiesProcMask |
+                SmsSaveYourselfP2RequestProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask |
+                SmsSaveYourselfRequestProcMask;
+        return 1;
+    }
+
+    // Answers the client until done() holds.
+    bool waitFor(const std::function<bool()>& done)
+    {
+        for (QDeadlineTimer deadline(15000); !done();) {
+            pollfd fd{connection != nullptr ? IceConnectionNumber(connection)
+                                            : IceGetListenConnectionNumber(local),
+                      POLLIN, 0};
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            if (::poll(&fd, 1, 50) != 1) {
+                continue;
+            }
+            if (connection == nullptr) {
+                IceAcceptStatus status = IceAcceptSuccess;
+                connection = IceAcceptConnection(local, &status);
+            } else if (IceProcessMessages(connection, nullptr, nullptr) != IceProcessMessagesSuccess) {
+                return done();
+            }
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void endSignalsSaveAndEnd()
+    {
+        DisplayServer display(Kind::X11);
+        QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            ProgramRun run(display, kStore);
+            QVERIFY(run.start(kProgram));
+            QCOMPARE(run.endWith(signal), 0);
+            QVERIFY2(run.saved(), strsignal(signal));
+        }
+        // A SIGINT ignored when the program started (a job in the
+        // background) stays ignored.
+        ProgramRun ignoring(display, kStore);
+        ignoring.process.setChildProcessModifier([] { std::signal(SIGINT, SIG_IGN); });
+        QVERIFY(ignoring.start(kProgram));
+        QCOMPARE(ignoring.endWith(SIGINT, 500), -1);
+        QVERIFY(!ignoring.saved());
+        QCOMPARE(ignoring.endWith(SIGTERM), 0);
+    }
+
+    void oneCopyRunsAtATime()
+    {
+        DisplayServer display(Kind::X11);
+        QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
+        ProgramRun first(display, kStore);
+        QVERIFY(first.start(kProgram));
+        // A second start shows the running copy and ends at once.
+        QProcess second;
+        second.setProcessEnvironment(first.environment);
+        second.start(kProgram, {});
+        QVERIFY(second.waitForFinished(3000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.process.state(), QProcess::Running);
+        // A copy killed outright leaves a lock the next start takes over.
+        first.process.kill();
+        first.process.waitForFinished();
+        ProgramRun third(display);
+        third.environment = first.environment;
+        QVERIFY(third.start(kProgram));
+        QCOMPARE(third.endWith(SIGTERM), 0);
+    }
+
+    void aLostDisplayIsSavedFirst_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::newRow("X11") << Kind::X11;
+        QTest::newRow("Wayland") << Kind::Wayland;
+    }
+    void aLostDisplayIsSavedFirst()
+    {
+        QFETCH(Kind, kind);
+        DisplayServer display(kind);
+        if (!display.failure().isEmpty()) {
+            QSKIP(qPrintable(display.failure()));
+        }
+        ProgramRun run(display, kStore);
+        QVERIFY(run.start(kProgram));
+        display.kill();
+        QVERIFY(run.process.waitForFinished(15000));
+        QVERIFY(run.saved());
+    }
+
+    void aCheckpointSavesAndALogoutEnds()
+    {
+        SessionManager manager;
+        QVERIFY(!manager.address.isEmpty());
+        DisplayServer display(Kind::X11);
+        QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
+        ProgramRun run(display, kStore);
+        run.environment.insert(u"SESSION_MANAGER"_s, manager.address);
+        QVERIFY(run.start(kProgram, false));
+        QVERIFY(manager.waitFor([&] { return manager.savesDone == 1; })); // the local save it owes
+        QVERIFY(run.ready());
+        QVERIFY(!run.saved());
+        SmsSaveYourself(manager.client, SmSaveBoth, False, SmInteractStyleNone, False);
+        QVERIFY(manager.waitFor([&] { return manager.savesDone == 2; }));
+        SmsSaveComplete(manager.client);
+        QVERIFY(run.saved());
+        QVERIFY(!run.process.waitForFinished(500));
+
+        QFile::remove(run.storePath());
+        SmsSaveYourself(manager.client, SmSaveBoth, True, SmInteractStyleNone, False);
+        QVERIFY(manager.waitFor([&] { return manager.savesDone == 3; }));
+        QVERIFY(run.saved());
+        SmsDie(manager.client);
+        IceFlush(manager.connection);
+        QVERIFY(run.process.waitForFinished(10000));
+        QCOMPARE(run.process.exitCode(), 0);
+    }
+
+    void theInstalledProgramIsTheDesktopEntrysApplication_data() { aLostDisplayIsSavedFirst_data(); }
+    void theInstalledProgramIsTheDesktopEntrysApplication()
+    {
+        QFETCH(Kind, kind);
+        DisplayServer display(kind);
+        if (!display.failure().isEmpty()) {
+            QSKIP(qPrintable(display.failure()));
+        }
+        const QTemporaryDir prefix;
+        QProcess install;
+        install.start(u"cmake"_s,
+                      {u"--install"_s, QStringLiteral(ORVANE_BINARY_DIR), u"--prefix"_s, prefix.path()});
+        QVERIFY(install.waitForFinished(60000) && install.exitCode() == 0);
+        const QString entry = prefix.filePath(u"share/applications/com.velcora.orvane.desktop"_s);
+        for (const QString& file : {u"share/icons/hicolor/scalable/apps/orvane.svg"_s,
+                                    u"share/icons/hicolor/48x48/apps/orvane.png"_s,
+                                    u"share/orvane/help/topic-9.html"_s, u"share/man/man1/orvane.1.gz"_s}) {
+            QVERIFY2(QFile::exists(prefix.filePath(file)), qPrintable(file));
+        }
+        const auto valid = [](const QString& tool, const QStringList& arguments) {
+            QProcess check;
+            check.start(tool, arguments);
+            return check.waitForFinished(30000) && check.exitCode() == 0;
+        };
+        QVERIFY(valid(u"desktop-file-validate"_s, {entry}));
+        QVERIFY(
+            valid(u"appstreamcli"_s, {u"validate"_s, u"--pedantic"_s, u"--no-net"_s,
+                                      prefix.filePath(u"share/metainfo/com.velcora.orvane.metainfo.xml"_s)}));
+
+        // The desktop matches the running window with its entry.
+        ProgramRun run(display, kStore);
+        QVERIFY(run.start(prefix.filePath(u"bin/orvane"_s)));
+        QProcess ask;
+        ask.setProcessEnvironment(run.environment);
+        if (kind == Kind::X11) {
+            ask.start(u"xprop"_s, {u"-name"_s, u"Orvane 1.02"_s, u"WM_CLASS"_s});
+            QVERIFY(ask.waitForFinished());
+            QSettings desktop(entry, QSettings::IniFormat);
+            const QString wanted = desktop.value(u"Desktop Entry/StartupWMClass"_s).toString();
+            QVERIFY(ask.readAll().trimmed().endsWith(QStringLiteral(", \"%1\"").arg(wanted).toUtf8()));
+        } else {
+            ask.start(u"swaymsg"_s, {u"-t"_s, u"get_tree"_s});
+            QVERIFY(ask.waitForFinished());
+            QStringList appIds;
+            std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+                if (node.value(u"name"_s).toString() == u"Orvane 1.02"_s) {
+                    appIds << node.value(u"app_id"_s).toString();
+                }
+                for (const auto& key : {u"nodes"_s, u"floating_nodes"_s}) {
+                    for (const QJsonValue& child : node.value(key).toArray()) {
+                        walk(child.toObject());
+                    }
+                }
+            };
+            walk(QJsonDocument::fromJson(ask.readAll()).object());
+            QCOMPARE(appIds, QStringList{QFileInfo(entry).completeBaseName()});
+        }
+        QCOMPARE(run.endWith(SIGTERM), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
