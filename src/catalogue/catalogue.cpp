@@ -145,6 +145,15 @@ void FillTypeCombos(Globals& g)
     });
 }
 
+void AddType(Globals& g, const TypeRecord& record)
+{
+    const int slot = g.NumberOfTypes;
+    MakeRoom(g, slot);
+    g.Types[static_cast<std::size_t>(slot)] = record;
+    g.NumberOfTypes = platform::add16(g.NumberOfTypes, 1);
+    FillTypeCombos(g);
+}
+
 void RemoveRecord(Globals& g, int position)
 {
     TypeAt(g, position); // only a position inside the catalogue can go

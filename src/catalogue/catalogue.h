@@ -36,4 +36,8 @@ void RemoveRecord(Globals& g, int position);
 // Makes room in the storage for a position, keeping the records before it.
 void MakeRoom(Globals& g, int position);
 
+// Appends a whole type after the others and refills both lists. Throws
+// Failure, with nothing shown or counted, when the count is at its limit.
+void AddType(Globals& g, const TypeRecord& record);
+
 } // namespace orvane

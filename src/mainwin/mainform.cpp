@@ -326,21 +326,17 @@ void MainForm::MnuAddType_Click()
         g_.Dialog1.Filter = QStringLiteral("*.*|*.*");
         ShowOpen(g_);
         const QString sample = g_.Dialog1.FileName;
-
-        const int slot = g_.NumberOfTypes;
-        MakeRoom(g_, slot);
-        TypeRecord& record = g_.Types[static_cast<std::size_t>(slot)];
         if (sample.isEmpty()) {
             FillTypeCombos(g_);
             return;
         }
 
+        TypeRecord record;
         QString folder;
-        const QString ext = GetExtension(g_, sample, folder);
-        if (ext.isEmpty()) {
+        record.Ext = GetExtension(g_, sample, folder);
+        if (record.Ext.isEmpty()) {
             return;
         }
-        record.Ext = ext;
 
         g_.MessageString = QStringLiteral("Enter the name you would like to call this type of file.");
         record.Name = InputBox(g_, g_.MessageString, QString(), kHelpAdd);
@@ -369,9 +365,7 @@ void MainForm::MnuAddType_Click()
             }
             record.App = g_.Dialog1.FileName;
         }
-
-        g_.NumberOfTypes = platform::add16(g_.NumberOfTypes, 1);
-        FillTypeCombos(g_);
+        AddType(g_, record);
     });
 }
 

@@ -27,11 +27,11 @@ QString helpViewer()
     return QStringLiteral("xdg-open");
 }
 
-QString helpPage(int topic)
+QString helpPage(int topic, const QString& programFolder)
 {
     const QString page =
         topic == 0 ? QStringLiteral("index.html") : QStringLiteral("topic-%1.html").arg(topic);
-    const QString here = QCoreApplication::applicationDirPath();
+    const QString here = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
     const QString candidates[] = {
         here + QStringLiteral("/help/"),
         here + QStringLiteral("/../share/orvane/help/"),

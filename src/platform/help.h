@@ -13,8 +13,9 @@ int helpNumber(const QObject* item);
 
 // The program that shows help, and what to give it for a topic (0 for the
 // contents). On Linux the desktop's viewer and one of the HTML pages that
-// lie beside the program or in its installed data folder.
+// lie beside the program or in its installed data folder; programFolder is
+// where the program lies, by default this program's.
 QString helpViewer();
-QString helpPage(int topic);
+QString helpPage(int topic, const QString& programFolder = {});
 
 } // namespace orvane::platform

@@ -126,9 +126,7 @@ private Q_SLOTS:
         h.main().TypeCombo.setListIndex(3);
         QCOMPARE(h.g.Types[3].Path + h.g.Types[0].Path, fresh + h.text);
         QCOMPARE(h.view(), (View{3, 3, u"Lost"_s, u"*.md"_s, {u"n.md"_s}, kAllOn}));
-        const auto& box = h.dialogs.shown.at(0).message;
-        QVERIFY(box.buttons == platform::Buttons::YesNo && box.icon == platform::Icon::None);
-        QCOMPARE(box.title + box.helpFile + QString::number(box.helpNumber), u"Orvaneorvane.hlp9"_s);
+        QCOMPARE(h.dialogs.shown.at(0).help(), u"Orvane orvane.hlp 9"_s);
 
         // Yes then Cancel, and No: removed without a question.
         h.g.Types[3].Path = gone;

@@ -1,121 +1,97 @@
-#include <QAction>
-#include <QMenu>
 #include <QTest>
 
 #include "platform/failure.h"
 #include "platform/help.h"
+#include "shell/dialogs.h"
 #include "shell/errorreport.h"
 #include "shell/startup.h"
 #include "support/harness.h"
 
 using namespace orvane;
-using orvane::platform::Answer;
-using orvane::test::Harness;
+using namespace Qt::StringLiterals;
+using platform::Answer;
+using test::Harness;
 
 class TestShell : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void reportShowsFiveLinesAndTheSecondEndsTheProgram()
+    void theSecondReportEndsTheProgramUnsaved()
     {
         Harness h;
         h.start();
-        h.addType(QStringLiteral("Unsaved"), QStringLiteral("txt"), QStringLiteral("/x/"));
+        h.addType(u"Unsaved"_s, u"txt"_s, u"/x/"_s);
         h.dialogs.answer(Answer::Ok).answer(Answer::Ok);
         QStringList done;
         reporting(h.g, Code::MFMATC, [&] {
-            done.append(QStringLiteral("first"));
+            done << u"first"_s;
             throw platform::Failure(-2147024894, QString());
         });
-        const QString expected =
-            QStringLiteral("An error has occurred.  Please report the information below to "
-                           "Velcora Software so that it can be corrected.\r\n\r\nDescription: "
-                           "\r\nNumber: -2147024894\r\nCode: MFMATC");
-        QCOMPARE(h.dialogs.texts(), QStringList({expected}));
-        const auto& box = h.dialogs.shown.first().message;
-        QVERIFY(box.icon == platform::Icon::Critical && box.buttons == platform::Buttons::Ok);
-        QCOMPARE(box.title + u'|' + box.helpFile + u'|' + QString::number(box.helpNumber),
-                 QStringLiteral("Orvane|orvane.hlp|3"));
-        QCOMPARE(h.g.ErrorCount, 1);
-        QCOMPARE(h.g.Err.Number, 0);
-        skipping([] { platform::fail(platform::Check::Overflow); }); // not shown, not counted
-        QCOMPARE(h.g.ErrorCount, 1);
+        QCOMPARE(
+            h.dialogs.texts(),
+            QStringList{
+                u"An error has occurred.  Please report the information below to Velcora Software so "
+                "that it can be corrected.\r\n\r\nDescription: \r\nNumber: -2147024894\r\nCode: MFMATC"_s});
+        const auto& box = h.dialogs.shown[0];
+        QVERIFY(box.message.icon == platform::Icon::Critical && box.message.buttons == platform::Buttons::Ok);
+        QCOMPARE(box.help(), u"Orvane orvane.hlp 3"_s);
+        skipping([] { platform::fail(platform::Check::Overflow); }); // neither shown nor counted
         const int code = h.endingCode([&] {
             reporting(h.g, Code::PFPBC, [] { platform::fail(platform::Check::OutOfRange); });
-            done.append(QStringLiteral("after"));
+            done << u"after"_s;
         });
         QCOMPARE(code, 3);
-        QCOMPARE(done, QStringList({QStringLiteral("first")}));
+        QCOMPARE(done, QStringList{u"first"_s});
         QVERIFY(h.dialogs.texts().last().endsWith(
-            QStringLiteral("Description: Subscript out of range\r\nNumber: 9\r\nCode: PFPBC")));
+            u"Description: Subscript out of range\r\nNumber: 9\r\nCode: PFPBC"_s));
         QCOMPARE(h.settingsText(), QString()); // nothing saved
     }
 
-    void startUpSetsHelpNumbersVersionAndPlace()
+    void windowsAreCentredLargerThanTheScreenToo()
     {
         Harness h;
-        auto& main = h.start();
-        QCOMPARE(main.windowTitle(), QStringLiteral("Orvane 1.02"));
-        QCOMPARE(h.g.PlatformString, QStringLiteral("For %1-Bit Linux").arg(QSysInfo::WordSize));
-        // Each control with its help topic, named so that a wrong one is read at once.
-        struct Topic {
-            const char* control;
-            const QObject* item;
-            int number;
-        };
-        const Topic topics[] = {{"main window", &main, 3},
-                                {"main type list", &main.TypeCombo.widget(), 7},
-                                {"main file list", &main.FileList, 8},
-                                {"Add Type", main.MnuAddType, 6},
-                                {"Exit", main.MnuExit, 2},
-                                {"Preferences", main.MnuPreferences, 9},
-                                {"Contents", main.MnuContents, 3},
-                                {"About", main.MnuAbout, 3},
-                                {"File menu", main.MnuFile, 2},
-                                {"Edit menu", main.MnuEdit, 2},
-                                {"Help menu", main.MnuHelp, 3},
-                                {"preferences window", &h.pref(), 9},
-                                {"preferences type list", &h.pref().TypeCombo.widget(), 9},
-                                {"folder list", &h.pref().PrefDir, 9},
-                                {"preferences file list", &h.pref().PrefFile, 9},
-                                {"last button", &h.pref().PrefButton[5], 9},
-                                {"label", &main.Label1, 0},
-                                {"drive list", &h.pref().PrefDrive, 0}};
-        QStringList seen;
-        QStringList wanted;
-        for (const Topic& topic : topics) {
-            seen << QStringLiteral("%1: %2")
-                        .arg(QLatin1String(topic.control))
-                        .arg(platform::helpNumber(topic.item));
-            wanted << QStringLiteral("%1: %2").arg(QLatin1String(topic.control)).arg(topic.number);
+        for (const QSize size : {QSize(300, 200), QSize(1101, 901)}) {
+            QWidget window;
+            window.resize(size);
+            CenterForm(h.g, window);
+            QVERIFY2(std::abs(window.frameGeometry().center().x() - 512) <= 1,
+                     qPrintable(QString::number(window.x())));
+            QVERIFY2(std::abs(window.frameGeometry().center().y() - 384) <= 1,
+                     qPrintable(QString::number(window.y())));
         }
-        QCOMPARE(seen, wanted);
-        QCOMPARE(main.x(), (1024 - main.frameGeometry().width()) / 2);
-        QCOMPARE(h.desktop.eventPasses, 2);
     }
 
-    void centreIsNotClampedAndAboutHasItsLines()
+    void aboutAndHelp()
     {
         Harness h;
-        QWidget big;
-        big.setGeometry(0, 0, 801, 601);
-        h.desktop.screenWidth = 400 * 15;
-        h.desktop.screenHeight = 300 * 15;
-        CenterForm(h.g, big);
-        QCOMPARE(big.pos(), QPoint(-201, -151)); // (6000 - 12015) / 2 = -3007.5 twips
-
         h.start();
         h.dialogs.answer(Answer::Ok);
         h.main().MnuAbout_Click();
-        const QStringList lines = h.dialogs.texts().constLast().split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines[0], QStringLiteral("Version 1.02"));
-        QCOMPARE(lines[1], QStringLiteral("For %1-Bit Linux").arg(QSysInfo::WordSize));
-        QVERIFY(lines[2].contains(QStringLiteral("2026")) &&
-                lines[2].contains(QStringLiteral("Velcora Software")));
-        QVERIFY(lines[3].isEmpty() && !lines[4].isEmpty());
-        QCOMPARE(h.dialogs.shown.last().message.icon, platform::Icon::None);
-        QVERIFY(!h.g.MessageString.contains(QStringLiteral("Version")));
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{u"Version 1.02\r\nFor %1-Bit Linux\r\nCopyright 2026 Velcora Software"
+                             "\r\n\r\nVisit the Velcora Software web site for the latest releases."_s.arg(
+                                 QSysInfo::WordSize)});
+        QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 3"_s);
+        QVERIFY(h.dialogs.shown[0].message.icon == platform::Icon::None);
+
+        // Help Contents starts the desktop's viewer on the contents page;
+        // without a viewer a plain box says where the page is.
+        h.main().MnuContents_Click();
+        QCOMPARE(h.starter.started.value(0).program + u' ' + h.starter.started.value(0).arguments.join(u' '),
+                 u"xdg-open "_s + platform::helpPage(0));
+        h.starter.failing << u"xdg-open"_s;
+        h.dialogs.answer(Answer::Ok);
+        ShowHelpTopic(h.g, 9);
+        QCOMPARE(h.dialogs.texts().last(),
+                 u"The help viewer xdg-open could not be started.\r\nThe help page is "_s +
+                     platform::helpPage(9));
+        QCOMPARE(h.dialogs.shown.last().help(), u"Orvane orvane.hlp 0"_s);
+        QCOMPARE(h.g.ErrorCount, 0);
+
+        // The pages lie beside the built program, or in the installed data folder.
+        QCOMPARE(platform::helpPage(0), QCoreApplication::applicationDirPath() + u"/help/index.html"_s);
+        const QString installed = h.file(h.folder(u"share/orvane/help"_s), u"topic-8.html"_s);
+        QCOMPARE(platform::helpPage(8, h.folder(u"bin"_s)), installed);
     }
 };
 

@@ -1,19 +1,15 @@
 #include "support/harness.h"
 
 #include <QDir>
-#include <QFile>
 
 #include "catalogue/catalogue.h"
 
 namespace orvane::test {
 
-Harness::Harness(const QString& settings)
-    : iniPath_(dir.path() + QStringLiteral("/config/Orvane/Orvane.conf")),
-      settings(iniPath_), services{dialogs, this->settings, starter, associations, desktop}, g(services)
+Harness::Harness(const QByteArray& settings)
 {
-    QDir().mkpath(dir.path() + QStringLiteral("/config/Orvane"));
     if (!settings.isEmpty()) {
-        writeFile(iniPath_, settings.toUtf8());
+        writeFile(settingsPath(), settings);
     }
 }
 
@@ -26,8 +22,8 @@ MainForm& Harness::start()
 
 QString Harness::folder(const QString& name)
 {
-    QDir().mkpath(dir.path() + u'/' + name);
-    return dir.path() + u'/' + name + u'/';
+    QDir().mkpath(dir.filePath(name));
+    return dir.filePath(name) + u'/';
 }
 
 QString Harness::file(const QString& folder, const QString& name, const QByteArray& contents)
@@ -36,18 +32,10 @@ QString Harness::file(const QString& folder, const QString& name, const QByteArr
     return folder + name;
 }
 
-QString Harness::settingsText() const
-{
-    return QString::fromUtf8(readFile(iniPath_));
-}
-
 void Harness::addType(const QString& name, const QString& ext, const QString& path, const QString& desc,
                       const QString& app)
 {
-    MakeRoom(g, g.NumberOfTypes);
-    g.Types.back() = {name, ext, path, desc, app};
-    ++g.NumberOfTypes;
-    FillTypeCombos(g);
+    AddType(g, {name, ext, path, desc, app});
 }
 
 QStringList Harness::names() const

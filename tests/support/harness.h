@@ -18,21 +18,20 @@ namespace orvane::test {
 class Harness {
 public:
     // settings: the text of the settings file before start ("" for none).
-    explicit Harness(const QString& settings = QString());
+    explicit Harness(const QByteArray& settings = {});
 
     // Creates the main window and runs its start-up.
     MainForm& start();
     MainForm& main() { return *main_; }
     PrefForm& pref() { return main_->prefForm(); }
 
-    // A folder or a file created in the temporary folder; a folder's path
-    // ends with "/".
+    // A folder (its path ends with "/") or a file made in the temporary folder.
     QString folder(const QString& name);
     QString file(const QString& folder, const QString& name, const QByteArray& contents = {});
-    [[nodiscard]] QString settingsText() const;
-    [[nodiscard]] QString settingsPath() const { return iniPath_; }
+    [[nodiscard]] QString settingsText() const { return QString::fromUtf8(readFile(settingsPath())); }
+    [[nodiscard]] QString settingsPath() const { return dir.filePath(QStringLiteral("Orvane.conf")); }
 
-    // A type put straight into the catalogue, then both lists refilled.
+    // A type added as the program adds one.
     void addType(const QString& name, const QString& ext, const QString& path, const QString& desc = {},
                  const QString& app = {});
     [[nodiscard]] QStringList names() const;
@@ -53,14 +52,9 @@ public:
     FakeStarter starter;
     FakeAssociations associations;
     TestDesktop desktop;
-
-private:
-    QString iniPath_;
-
-public:
-    platform::QtSettingsStore settings;
-    platform::Services services;
-    Globals g;
+    platform::QtSettingsStore settings{settingsPath()};
+    platform::Services services{dialogs, settings, starter, associations, desktop};
+    Globals g{services};
 
 private:
     std::unique_ptr<MainForm> main_;

@@ -5,22 +5,18 @@
 // user's session is read or changed.
 
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
-
-#include <sys/types.h>
 
 namespace orvane::test {
 
-// Xvfb (1024x768) for the xcb platform, or a headless sway for the wayland
-// platform; ended with this object.
+// Xvfb (1024x768) for the xcb platform, or a headless sway with a keyboard
+// (without one no window there is ever active) for the wayland platform;
+// ended with this object.
 class DisplayServer {
 public:
     enum class Kind { X11, Wayland };
     // config: lines added to sway's configuration.
-    explicit DisplayServer(Kind kind, const QString& config = {});
-    // The kind ORVANE_TEST_DISPLAY names: "wayland", else X11.
-    static Kind kindFromEnvironment();
+    explicit DisplayServer(Kind kind, const QByteArray& config = {});
     ~DisplayServer();
     DisplayServer(const DisplayServer&) = delete;
     DisplayServer& operator=(const DisplayServer&) = delete;
@@ -29,19 +25,20 @@ public:
     [[nodiscard]] const QString& failure() const { return failure_; }
     // Points a client at this server and its platform plugin.
     void applyTo(QProcessEnvironment& environment) const;
-    // The same for this process, before its QGuiApplication is made.
-    void applyToThisProcess() const;
     // Ends it at once, as a crash does.
     void kill();
 
-private:
-    bool spawn(const QStringList& command, const QStringList& environment, int keepFd = -1);
+    // For a test program's main(): runs the program again, as a child, on
+    // the server that ORVANE_TEST_DISPLAY names ("xcb" or "wayland"); its
+    // exit code, 77 when there is no such server. Returns -1 in the child.
+    static int runOnOwnServer(int argc, char** argv);
 
+private:
     QTemporaryDir dir_;
-    pid_t pid_ = -1;
+    QProcess server_;
+    QProcess keyboard_;
+    QProcessEnvironment environment_;
     QString failure_;
-    QString display_; // ":N", or the Wayland socket's path
-    QString swaySocket_;
 };
 
 // The built program, as a user starts it, on a display server.
@@ -55,10 +52,9 @@ public:
     // Whether it handles the end signals, which it does once its window is
     // shown; waits a while for that.
     bool ready();
-    // Whether the program wrote the store: it writes the blanks of keys
-    // as %20, the stores given here have plain blanks.
+    // Whether the program wrote the store: it writes the blanks of keys as
+    // %20, the stores given here have plain blanks.
     [[nodiscard]] bool saved() const;
-    [[nodiscard]] QByteArray store() const;
     [[nodiscard]] QString storePath() const
     {
         return home.filePath(QStringLiteral("config/Orvane/Orvane.conf"));

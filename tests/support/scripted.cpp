@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/failure.h"
 
@@ -33,11 +34,10 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 QStringList stubArguments(const QString& path)
 {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
+    if (!QFile::exists(path)) {
         return {QStringLiteral("<nothing written>")};
     }
-    QStringList written = QString::fromUtf8(in.readAll()).split(QChar(u'\0'));
+    QStringList written = QString::fromUtf8(readFile(path)).split(QChar(u'\0'));
     written.removeLast(); // each argument ends with a NUL: nothing follows the last one
     return written;
 }
@@ -47,23 +47,28 @@ QString ShownBox::text() const
     return kind == Kind::Message ? message.text : kind == Kind::Input ? input.prompt : file.filter;
 }
 
-ScriptedDialogs& ScriptedDialogs::push(ShownBox::Kind kind, platform::Answer answer,
-                                       std::optional<QString> text)
+QString ShownBox::help() const
 {
-    script_.push_back({kind, answer, std::move(text)});
+    const bool isInput = kind == Kind::Input;
+    return QStringLiteral("%1 %2 %3")
+        .arg(isInput ? input.title : message.title, isInput ? input.helpFile : message.helpFile)
+        .arg(isInput ? input.helpNumber : message.helpNumber);
+}
+
+ScriptedDialogs& ScriptedDialogs::push(Step step)
+{
+    script_.push_back(std::move(step));
     return *this;
 }
 
 // The scripted answer for a box, or a readable failure when the program
 // showed a box the test did not expect.
-ScriptedDialogs::Step ScriptedDialogs::next(const ShownBox& box)
+ScriptedDialogs::Step ScriptedDialogs::next(Kind kind, const ShownBox& box)
 {
     shown.append(box);
-    const bool fits =
-        !script_.empty() && script_.front().kind == box.kind &&
-        (box.kind != ShownBox::Kind::Message || (box.message.buttons == platform::Buttons::YesNo) !=
-                                                    (script_.front().answer == platform::Answer::Ok));
-    if (!fits) {
+    const bool yesNo = box.message.buttons == platform::Buttons::YesNo;
+    if (script_.empty() || script_.front().kind != kind ||
+        (kind == Kind::Message && yesNo == (script_.front().answer == platform::Answer::Ok))) {
         const std::string what = QStringLiteral("unexpected box: \"%1\"").arg(box.text()).toStdString();
         std::fprintf(stderr, "SCRIPT: %s\n", what.c_str());
         throw std::logic_error(what);
@@ -84,17 +89,17 @@ QStringList ScriptedDialogs::texts() const
 
 platform::Answer ScriptedDialogs::message(const platform::MessageRequest& request)
 {
-    return next({ShownBox::Kind::Message, request, {}, {}}).answer;
+    return next(Kind::Message, {Kind::Message, request, {}, {}}).answer;
 }
 
 QString ScriptedDialogs::input(const platform::InputRequest& request)
 {
-    return next({ShownBox::Kind::Input, {}, request, {}}).text.value_or(QString());
+    return next(Kind::Input, {Kind::Input, {}, request, {}}).text.value_or(QString());
 }
 
 std::optional<QString> ScriptedDialogs::openFile(const platform::FileOpenRequest& request)
 {
-    return next({ShownBox::Kind::File, {}, {}, request}).text;
+    return next(Kind::File, {Kind::File, {}, {}, request}).text;
 }
 
 void FakeStarter::start(const QString& program, const QStringList& arguments)
@@ -108,8 +113,8 @@ void FakeStarter::start(const QString& program, const QStringList& arguments)
 std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 {
     const QString name = QFileInfo(file).fileName();
-    const auto found =
-        apps.constFind(name.contains(u'.') ? name.mid(name.indexOf(u'.') + 1).toLower() : QString());
+    const qsizetype dot = name.indexOf(u'.');
+    const auto found = apps.constFind(dot < 0 ? QString() : name.mid(dot + 1).toLower());
     return found == apps.constEnd() ? std::nullopt : std::optional<QString>(*found);
 }
 

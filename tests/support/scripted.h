@@ -12,7 +12,6 @@
 #include <deque>
 #include <initializer_list>
 #include <optional>
-#include <stdexcept>
 
 #include "platform/services.h"
 
@@ -34,28 +33,23 @@ struct ProgramEnded {
 };
 
 struct ShownBox {
-    enum class Kind { Message, Input, File };
-    Kind kind;
-    platform::MessageRequest message;
-    platform::InputRequest input;
-    platform::FileOpenRequest file;
+    enum class Kind { Message, Input, File } kind;
+    platform::MessageRequest message; // a message box, or
+    platform::InputRequest input;     // an input box (a prompt), or
+    platform::FileOpenRequest file;   // the file dialog (a filter)
     // The message, the prompt, or the filter.
     [[nodiscard]] QString text() const;
+    // Its title, help file and help number, as "Orvane orvane.hlp 8".
+    [[nodiscard]] QString help() const;
 };
 
 class ScriptedDialogs final : public platform::Dialogs {
 public:
     // The next answers, in the order the boxes are expected.
-    ScriptedDialogs& answer(platform::Answer answer) { return push(ShownBox::Kind::Message, answer, {}); }
-    ScriptedDialogs& type(const QString& text)
-    {
-        return push(ShownBox::Kind::Input, platform::Answer::Ok, text);
-    }
-    ScriptedDialogs& choose(const QString& path)
-    {
-        return push(ShownBox::Kind::File, platform::Answer::Ok, path);
-    }
-    ScriptedDialogs& cancelFile() { return push(ShownBox::Kind::File, platform::Answer::Ok, std::nullopt); }
+    ScriptedDialogs& answer(platform::Answer answer) { return push({answer, {}, Kind::Message}); }
+    ScriptedDialogs& type(const QString& text) { return push({{}, text, Kind::Input}); }
+    ScriptedDialogs& choose(const QString& path) { return push({{}, path, Kind::File}); }
+    ScriptedDialogs& cancelFile() { return push({{}, std::nullopt, Kind::File}); }
 
     platform::Answer message(const platform::MessageRequest& request) override;
     QString input(const platform::InputRequest& request) override;
@@ -66,13 +60,14 @@ public:
     [[nodiscard]] QStringList texts() const;
 
 private:
+    using Kind = ShownBox::Kind;
     struct Step {
-        ShownBox::Kind kind;
         platform::Answer answer;
         std::optional<QString> text;
+        Kind kind;
     };
-    ScriptedDialogs& push(ShownBox::Kind kind, platform::Answer answer, std::optional<QString> text);
-    Step next(const ShownBox& box);
+    ScriptedDialogs& push(Step step);
+    Step next(Kind kind, const ShownBox& box);
 
     std::deque<Step> script_;
 };
@@ -99,12 +94,11 @@ public:
     std::int64_t fileLength(const QString& path) override;
     int screenWidthTwips() override { return screenWidth; }
     int screenHeightTwips() override { return screenHeight; }
-    void processEvents() override { ++eventPasses; }
+    void processEvents() override {}
     [[noreturn]] void endNow(int exitCode) override { throw ProgramEnded{exitCode}; }
 
     int screenWidth = 1024 * 15;
     int screenHeight = 768 * 15;
-    int eventPasses = 0;
 };
 
 } // namespace orvane::test

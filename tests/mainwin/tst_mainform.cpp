@@ -1,0 +1,256 @@
+#include <QDir>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+
+#include "support/harness.h"
+
+using namespace orvane;
+using namespace Qt::StringLiterals;
+using platform::Answer;
+
+namespace {
+
+// What both windows show: the chosen position and text of each type list,
+// each file list, each description, and which preferences buttons are on.
+struct Shown {
+    QString mainType, prefType, mainFiles, prefFiles, mainDesc, prefDesc, buttons;
+    bool operator==(const Shown&) const = default;
+};
+
+// Both windows showing the same type.
+Shown both(const QString& type, const QString& files, const QString& desc, const QString& buttons)
+{
+    return {type, type, files, files, desc, desc, buttons};
+}
+
+char* toString(const Shown& v)
+{
+    return QTest::toString(
+        u"main type \"%1\", preferences type \"%2\", main files \"%3\", preferences files "
+        "\"%4\", main description \"%5\", preferences description \"%6\", buttons %7"_s.arg(
+            v.mainType, v.prefType, v.mainFiles, v.prefFiles, v.mainDesc, v.prefDesc, v.buttons));
+}
+
+QString items(const platform::ComboBox& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.listCount(); ++i) {
+        names << list.item(i);
+    }
+    return names.join(u',');
+}
+
+QString items(const platform::FileListBox& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.listCount(); ++i) {
+        names << list.item(i);
+    }
+    return names.join(u',');
+}
+
+QString chosen(const platform::ComboBox& c)
+{
+    return QString::number(c.listIndex()) + u' ' + c.lineEdit()->text();
+}
+
+Shown view(test::Harness& h)
+{
+    PrefForm& p = h.pref();
+    Shown v{chosen(h.main().TypeCombo),
+            chosen(p.TypeCombo),
+            items(h.main().FileList),
+            items(p.PrefFile),
+            h.main().DescLabel.text(),
+            p.DescLabel.text(),
+            {}};
+    for (const auto& button : p.PrefButton) {
+        v.buttons += button.isEnabled() ? u'1' : u'0';
+    }
+    return v;
+}
+
+const QString kSample = u"*.*|*.*"_s, kName = u"Enter the name you would like to call this type of file."_s,
+              kDesc = u"Enter a description."_s,
+              kChoose =
+                  u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void choosingATypeShowsItsFiles()
+    {
+        test::Harness h;
+        h.start();
+        const QString mixed = h.folder(u"Mixed"_s);
+        for (const auto& name :
+             u"m.Txt a.txt B.TXT b2.txt c.doc notes txt .hidden.txt x.tar.gz Z.TAR.GZ w.tar.gz.bak"_s.split(
+                 u' ')) {
+            h.file(mixed, name);
+        }
+        QDir().mkpath(mixed + u"sub.txt"_s);
+        h.addType(u"Texts"_s, u"doc"_s, mixed, u"Documents"_s);
+        h.addType(u"Texts"_s, u"txt"_s, mixed, u"Plain text"_s);
+        h.addType(u"Packed"_s, u"tar.gz"_s, mixed, u"Archives"_s);
+        h.addType(u"Bare"_s, QString(), mixed, u"No ending"_s);
+        h.addType(u"Texts"_s, u"txt"_s, h.dir.filePath(u"Gone/"_s), u"Went away"_s);
+        const QString texts = u"a.txt,B.TXT,b2.txt,m.Txt"_s;
+        const auto pick = [&](int position) { return h.main().TypeCombo.setListIndex(position), view(h); };
+        QCOMPARE(pick(1), both(u"1 Texts"_s, texts, u"Plain text"_s, u"111111"_s));
+        // Text in the type box that names no type changes no list or description.
+        h.main().TypeCombo.setText(u"Nothing"_s);
+        QCOMPARE(view(h), both(u"-1 Nothing"_s, texts, u"Plain text"_s, u"111111"_s));
+        QCOMPARE(pick(2), both(u"2 Packed"_s, u"x.tar.gz,Z.TAR.GZ"_s, u"Archives"_s, u"111111"_s));
+        QCOMPARE(pick(3), both(u"3 Bare"_s, u"notes,txt"_s, u"No ending"_s, u"111111"_s));
+
+        // The last "Texts" has lost its folder: answering No removes that one, not the first.
+        h.dialogs.answer(Answer::No);
+        Shown removed = both(u"-1 "_s, {}, {}, u"010000"_s);
+        removed.mainDesc = u"No ending"_s;
+        QCOMPARE(pick(4), removed);
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{u"The path for this type cannot be found.  If you deleted it or "
+                             "renamed it you will need to change the path in the preferences."
+                             "\r\n\r\nGo there now?"_s});
+        QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo),
+                 u"Texts,Texts,Packed,Bare Texts,Texts,Packed,Bare"_s);
+    }
+
+    void openingAFile()
+    {
+        test::Harness h;
+        h.start();
+        const QString docs = h.folder(u"Docs"_s), app = u"/opt/My Apps/text viewer"_s;
+        const QString odd = u"say \"hi\" it's $HOME;ls.txt"_s, other = u"/usr/local/bin/New Viewer"_s;
+        for (const auto& name : {odd, u"my report.txt"_s, u"empty.txt"_s}) {
+            h.file(docs, name);
+        }
+        h.addType(u"Texts"_s, u"txt"_s, docs, u"Plain text"_s, app);
+        h.addType(u"Others"_s, u"txt"_s, docs, u"Other text"_s, u"/usr/bin/other"_s);
+        h.main().TypeCombo.setListIndex(0);
+        const auto open = [&](int row) { h.main().FileList.setListIndex(row), h.main().FileList_DblClick(); };
+        open(2);
+        QCOMPARE(h.starter.started.value(0).program + u'|' + h.starter.started.value(0).arguments.join(u'|'),
+                 app + u'|' + docs + odd);
+
+        // A file deleted since the list was filled, or a folder without its "/": nothing opens.
+        QVERIFY(QFile::remove(docs + u"my report.txt"_s));
+        open(1);
+        h.g.Types[0].Path = docs.chopped(1);
+        open(0);
+        h.g.Types[0].Path = docs;
+
+        // The app fails to start: No, No changes nothing; Yes replaces the app; No, Yes removes the type.
+        h.starter.failing << app << other;
+        h.dialogs.answer(Answer::No).answer(Answer::No);
+        open(0);
+        QCOMPARE(h.names().join(u',') + u' ' + h.g.Types[0].App, u"Texts,Others "_s + app);
+        QCOMPARE(view(h).mainType + u'/' + view(h).prefType, u"0 Texts/0 Texts"_s);
+        h.dialogs.answer(Answer::Yes).choose(other);
+        open(0);
+        const auto& chooser = h.dialogs.shown[3].file;
+        QCOMPARE(chooser.initialFolder + u'|' + chooser.fileName + u'|' + h.g.Types[0].App,
+                 u"/opt/My Apps/|"_s + app + u'|' + other);
+        h.dialogs.answer(Answer::No).answer(Answer::Yes);
+        open(0);
+        const QString look =
+            u"No application was found to open this type with.  Would you like to look for it now?"_s;
+        const QString remove = u"Would you like to delete this type?"_s;
+        QCOMPARE(h.dialogs.texts(), QStringList({look, remove, look, u"Programs (*)|*"_s, look, remove}));
+        QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 8"_s);
+        QCOMPARE(h.starter.started.size(), 1);
+        QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo), u"Others Others"_s);
+        QCOMPARE(view(h), both(u"-1 "_s, {}, u"Plain text"_s, u"010000"_s));
+    }
+
+    void addingTypes()
+    {
+        test::Harness h;
+        h.start();
+        const QString docs = h.folder(u"Docs"_s), odd = h.folder(u"Odd.dir"_s);
+        h.addType(u"Texts"_s, u"txt"_s, docs, u"Plain"_s, u"/usr/bin/viewer"_s);
+        QStringList after; // each addition's type list, and the position chosen there
+        const auto add = [&] {
+            h.main().TypeCombo.setListIndex(0);
+            h.main().MnuAddType_Click();
+            after << items(h.main().TypeCombo) + u'@' + QString::number(h.main().TypeCombo.listIndex());
+        };
+        // No sample: the lists are refilled. No ending, no name, no program: stop, the choice kept.
+        h.dialogs.cancelFile();
+        h.dialogs.choose(h.file(odd, u"README"_s)).choose(h.file(odd, u"x.abc"_s)).type(QString());
+        h.dialogs.choose(odd + u"x.abc"_s).type(u"Abc"_s).type(u"Half"_s).answer(Answer::No);
+        h.dialogs.choose(odd + u"x.abc"_s).type(u"Abc"_s).type(u"Half"_s).answer(Answer::Yes).cancelFile();
+        for (int i = 0; i < 5; ++i) {
+            add();
+        }
+        // An association: its path up to a NUL.
+        h.associations.apps[u"tar.gz"_s] = u"/usr/bin/unpacker"_s + QChar(u'\0') + u"junk"_s;
+        h.dialogs.choose(h.file(docs, u"Report.Tar.GZ"_s)).type(u"Reports"_s).type(u"Packed"_s);
+        add();
+        const TypeRecord& r = h.g.Types[1];
+        QCOMPARE(QStringList({r.Name, r.Ext, r.Path, r.Desc, r.App}),
+                 QStringList({u"Reports"_s, u"tar.gz"_s, docs, u"Packed"_s, u"/usr/bin/unpacker"_s}));
+        // No association: the program chosen, kept as chosen.
+        h.dialogs.choose(odd + u"x.abc"_s)
+            .type(u"Abc"_s)
+            .type(QString())
+            .answer(Answer::Yes)
+            .choose(u"/opt/A b"_s);
+        add();
+        QCOMPARE(after, QStringList({u"Texts@-1"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s,
+                                     u"Texts,Reports@-1"_s, u"Texts,Reports,Abc@-1"_s}));
+        QCOMPARE(h.g.Types[2].App + u'|' + h.g.Types[2].Path, u"/opt/A b|"_s + odd);
+        const QString chooser = u"Programs (*)|*"_s;
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList({kSample, kSample, kSample, kName, kSample, kName,   kDesc,
+                              kChoose, kSample, kName,   kDesc, kChoose, chooser, kSample,
+                              kName,   kDesc,   kSample, kName, kDesc,   kChoose, chooser}));
+        QCOMPARE(h.dialogs.shown[3].help() + u' ' + h.dialogs.shown[7].help(),
+                 u"Orvane orvane.hlp 6 Orvane orvane.hlp 6"_s);
+        QCOMPARE(h.settingsText(), QString()); // nothing is stored until the end
+
+        // At the count's limit the addition is reported once all is asked.
+        h.g.Types.resize(32768);
+        h.g.NumberOfTypes = 32767;
+        h.dialogs.shown.clear();
+        h.dialogs.choose(docs + u"a.tar.gz"_s).type(u"M"_s).type(u"N"_s).answer(Answer::Ok);
+        h.main().MnuAddType_Click();
+        QCOMPARE(
+            h.dialogs.texts(),
+            QStringList(
+                {kSample, kName, kDesc,
+                 u"An error has occurred.  Please report the information below to Velcora Software so "
+                 "that it can be corrected.\r\n\r\nDescription: Overflow\r\nNumber: 6\r\nCode: MFMATC"_s}));
+        QCOMPARE(h.g.NumberOfTypes, 32767);
+    }
+
+    void everyWayOutSaves()
+    {
+        test::Harness h("[Types]\nNumber Of Types=1\nType name 0=Old\n");
+        h.start();
+        const auto savedName = [&] {
+            return QSettings(h.settingsPath(), QSettings::IniFormat).value(u"Types/Type name 0"_s);
+        };
+        h.g.Types[0].Name = u"Checkpoint"_s;
+        QVERIFY(h.main().Checkpoint()); // saves, and the program goes on
+        QCOMPARE(savedName(), u"Checkpoint"_s);
+        // Closing Preferences only hides it.
+        h.pref().show();
+        h.pref().close();
+        QVERIFY(!h.pref().isVisible());
+        h.g.Types[0].Name = u"Signal"_s;
+        QCOMPARE(h.endingCode([&] { h.main().EndSession(); }), 0);
+        QCOMPARE(savedName(), u"Signal"_s);
+        h.g.Types[0].Name = u"Closed"_s;
+        QCOMPARE(h.endingCode([&] { h.main().close(); }), 0);
+        QCOMPARE(savedName(), u"Closed"_s);
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
