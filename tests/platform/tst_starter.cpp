@@ -1,23 +1,51 @@
-// Starting programs for real: the arguments the started program receives,
-// failing starts, and what the started program inherits.
-
-#include "platform/failure.h"
-#include "platform/system_starter.h"
-#include "support/scripted.h"
+// Starting programs and desktop entries for real, and the desktop's file
+// associations: what the started program receives and inherits, and the
+// application the desktop names for a file.
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-using orvane::platform::Failure;
-using orvane::platform::SystemStarter;
+#include "platform/failure.h"
+#include "platform/system_associations.h"
+#include "platform/system_starter.h"
+#include "support/scripted.h"
+
+using namespace orvane::platform;
+using namespace Qt::StringLiterals;
 using orvane::test::writeFile;
+
+namespace {
+
+const QString kStub = QStringLiteral(ORVANE_ARGSTUB);
+constexpr char kChildFlag[] = "--assoc-child";
+
+// Asks for the file's application in a fresh process (the desktop's
+// libraries cache what they read), prints the answer and opens the file
+// with it, as a double-click on the file does.
+int childMain(const QString& file)
+{
+    const auto app = SystemAssociations().associatedApp(file);
+    std::fputs(app ? qUtf8Printable(*app) : "NONE", stdout);
+    try {
+        if (app) {
+            SystemStarter().start(*app, {file});
+        }
+    } catch (const Failure&) {
+        std::fputs(" FAILED", stdout);
+    }
+    return 0;
+}
+
+} // namespace
 
 class TestStarter : public QObject {
     Q_OBJECT
@@ -26,64 +54,53 @@ class TestStarter : public QObject {
     int outputs_ = 0;
     SystemStarter starter_;
 
-    // Starts `program` with ORVANE_ARGSTUB_OUT naming a fresh file and
+    // Starts the program with ORVANE_ARGSTUB_OUT naming a fresh file and
     // returns the arguments the argument stub wrote there.
     QStringList startStub(const QString& program, const QStringList& arguments)
     {
-        const QString out = dir_.filePath(QStringLiteral("out%1").arg(++outputs_));
+        const QString out = dir_.filePath(u"out%1"_s.arg(++outputs_));
         qputenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(out));
         starter_.start(program, arguments);
-        for (QDeadlineTimer deadline(10000); !QFile::exists(out) && !deadline.hasExpired();) {
-            QThread::msleep(10);
-        }
+        static_cast<void>(QTest::qWaitFor([&out] { return QFile::exists(out); }, 10000));
         return orvane::test::stubArguments(out);
     }
 
 private Q_SLOTS:
     void cleanup()
     {
-        // Once the event loop has run, every started program that has
-        // ended has been waited for: no child and no zombie is left. WNOWAIT
-        // keeps the check itself from waiting for any.
-        const auto noChild = [] {
-            siginfo_t info{};
-            return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(noChild(), 10000);
+        // Every started program that has ended has been waited for once the
+        // event loop ran: no zombie is left. WNOWAIT waits for none itself.
+        siginfo_t info{};
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD, 10000);
     }
 
     void argumentsArriveUnchanged()
     {
-        // A program path with blanks is one path, not a command line.
-        const QString stub = dir_.filePath(QStringLiteral("folder with blank/arg stub"));
-        QVERIFY(QDir().mkpath(QFileInfo(stub).path()) && QFile::copy(QStringLiteral(ORVANE_ARGSTUB), stub));
-        // The empty one is an argument too.
-        const QStringList arguments = {QStringLiteral("my file.txt"),
-                                       QStringLiteral("  two  blanks  "),
-                                       QStringLiteral("say \"hi\".txt"),
-                                       QStringLiteral("it's.txt"),
-                                       QStringLiteral("$HOME"),
-                                       QStringLiteral("a;b"),
-                                       QStringLiteral("one\ntwo"),
-                                       QStringLiteral("-rf"),
-                                       QString::fromUtf8("Grüße 日本.txt"),
+        // A program path with blanks is one path, not a command line; the
+        // empty argument is an argument too.
+        const QString stub = dir_.filePath(u"folder with blank/arg stub"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(stub).path()) && QFile::copy(kStub, stub));
+        const QStringList arguments = {u"my file.txt"_s,
+                                       u"  two  blanks  "_s,
+                                       u"say \"hi\".txt"_s,
+                                       u"it's.txt"_s,
+                                       u"$HOME"_s,
+                                       u"a;b"_s,
+                                       u"one\ntwo"_s,
+                                       u"-rf"_s,
+                                       u"Grüße 日本.txt"_s,
                                        QString(),
-                                       QStringLiteral("*"),
-                                       QStringLiteral("`date` $(date)")};
+                                       u"*"_s,
+                                       u"`date` $(date)"_s};
         QCOMPARE(startStub(stub, arguments), arguments);
-    }
-
-    void desktopEntriesGetTheirFiles()
-    {
-        // The entry's own options come first, then each file where its code
-        // stands; a path with blanks stays one argument.
-        const QString entry = dir_.filePath(QStringLiteral("viewer app.desktop"));
-        QVERIFY(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" +
-                                     QByteArray(ORVANE_ARGSTUB) + "\" --read-only %F --last\n"));
-        const QStringList files = {dir_.filePath(QStringLiteral("my file.txt")),
-                                   QStringLiteral("/tmp/it's.txt")};
-        QCOMPARE(startStub(entry, files), QStringList({QStringLiteral("--read-only"), files.at(0),
-                                                       files.at(1), QStringLiteral("--last")}));
+        // A desktop entry's own options come first, then each file where its
+        // code stands.
+        const QString entry = dir_.filePath(u"viewer app.desktop"_s);
+        QVERIFY(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" + kStub.toUtf8() +
+                                     "\" --read-only %F --last\n"));
+        const QStringList files = {dir_.filePath(arguments[0]), u"/tmp/it's.txt"_s};
+        QCOMPARE(startStub(entry, files), QStringList({u"--read-only"_s, files[0], files[1], u"--last"_s}));
     }
 
     void failingStartsThrowAtOnce_data()
@@ -91,21 +108,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("program");  // in the test's own folder; "" for none at all
         QTest::addColumn<QByteArray>("entry"); // the desktop entry's text written there; "" for none
         QTest::addColumn<int>("number");
-
         const QByteArray head = "[Desktop Entry]\nType=Application\nName=Test\n";
-        const QByteArray stubLine = "Exec=" + QByteArray(ORVANE_ARGSTUB) + " %f\n";
-        QTest::newRow("missing") << "no such program" << QByteArray() << ENOENT;
-        QTest::newRow("no program") << "" << QByteArray() << ENOENT;
-        QTest::newRow("a folder") << "." << QByteArray() << EACCES;
-        QTest::newRow("not executable") << "not executable" << QByteArray() << EACCES;
-        QTest::newRow("entry gone") << "gone.desktop" << QByteArray() << ENOENT;
-        QTest::newRow("not an entry") << "garbage.desktop" << QByteArray("not an entry at all\n") << ENOENT;
+        QTest::newRow("missing") << u"no such program"_s << QByteArray() << ENOENT;
+        QTest::newRow("no program") << QString() << QByteArray() << ENOENT;
+        QTest::newRow("a folder") << u"."_s << QByteArray() << EACCES;
+        QTest::newRow("not executable") << u"not executable"_s << QByteArray() << EACCES;
+        QTest::newRow("entry gone") << u"gone.desktop"_s << QByteArray() << ENOENT;
+        QTest::newRow("not an entry")
+            << u"garbage.desktop"_s << QByteArray("not an entry at all\n") << ENOENT;
         QTest::newRow("a link entry")
-            << "link.desktop" << QByteArray("[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n")
+            << u"link.desktop"_s << QByteArray("[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n")
             << ENOENT;
-        QTest::newRow("hidden entry") << "hidden.desktop" << (head + stubLine + "Hidden=true\n") << ENOENT;
+        QTest::newRow("hidden entry")
+            << u"hidden.desktop"_s << (head + "Exec=" + kStub.toUtf8() + " %f\nHidden=true\n") << ENOENT;
         QTest::newRow("entry without its program")
-            << "no program.desktop" << (head + "Exec=/nonexistent/orvane-app %f\n") << ENOENT;
+            << u"no program.desktop"_s << (head + "Exec=/nonexistent/orvane-app %f\n") << ENOENT;
     }
 
     void failingStartsThrowAtOnce()
@@ -113,19 +130,15 @@ private Q_SLOTS:
         QFETCH(QString, program);
         QFETCH(QByteArray, entry);
         QFETCH(int, number);
-        const QString notExecutable = dir_.filePath(QStringLiteral("not executable"));
-        QVERIFY(
-            (QFile::exists(notExecutable) || QFile::copy(QStringLiteral(ORVANE_ARGSTUB), notExecutable)) &&
-            QFile::setPermissions(notExecutable, QFile::ReadOwner | QFile::WriteOwner));
-        if (!program.isEmpty()) {
-            program = QDir::cleanPath(dir_.filePath(program));
-        }
+        const QString notExecutable = dir_.filePath(u"not executable"_s);
+        QVERIFY(writeFile(notExecutable, "#!/bin/sh\n"));
+        program = program.isEmpty() ? program : QDir::cleanPath(dir_.filePath(program));
         QVERIFY(entry.isEmpty() || writeFile(program, entry));
         QElapsedTimer timer;
         timer.start();
         int thrown = 0;
         try {
-            starter_.start(program, {QStringLiteral("file.txt")});
+            starter_.start(program, {u"file.txt"_s});
         } catch (const Failure& failure) {
             thrown = failure.number();
         }
@@ -133,48 +146,125 @@ private Q_SLOTS:
         QCOMPARE_LT(timer.elapsed(), 500);
     }
 
-    void startsWithDefaultSignalsInASessionOfItsOwn()
+    void theProgramRunsInASessionOfItsOwnWithNothingOfOurs()
     {
-        // What we block or ignore is not handed on.
-        sigset_t blocked;
-        sigset_t previous;
+        // What we block or ignore, and descriptors beyond the standard
+        // three, are not handed on.
+        sigset_t blocked, previous;
         sigemptyset(&blocked);
         sigaddset(&blocked, SIGUSR1);
         QCOMPARE(::pthread_sigmask(SIG_BLOCK, &blocked, &previous), 0);
         const auto oldHandler = ::signal(SIGUSR2, SIG_IGN);
+        QCOMPARE(::dup2(STDERR_FILENO, 100), 100);
         const auto restore = qScopeGuard([&] {
+            ::close(100);
             ::signal(SIGUSR2, oldHandler);
             ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         });
-        const QStringList script = {
-            QStringLiteral("-c"),
-            QStringLiteral(
-                "exec \"$0\" $(grep -E '^Sig(Blk|Ign)' /proc/$$/status) $(cut -d' ' -f1,6 /proc/$$/stat)"),
-            QStringLiteral(ORVANE_ARGSTUB)};
-        const QStringList seen = startStub(QStringLiteral("/bin/sh"), script);
-        // Signals 32 and 33 belong to the C library, which starts programs
-        // with them ignored.
+        const QStringList seen = startStub(
+            u"/bin/sh"_s,
+            {u"-c"_s,
+             u"exec \"$0\" $(grep -E '^Sig(Blk|Ign)' /proc/$$/status) $(cut -d' ' -f1,6 /proc/$$/stat) "
+             "$(ls /proc/$$/fd)"_s,
+             kStub});
+        // Signals 32 and 33 belong to the C library, which starts programs with them ignored.
         const quint64 libraryOwn = (quint64{1} << 31) | (quint64{1} << 32);
-        QCOMPARE(seen.value(0) + seen.value(2), QStringLiteral("SigBlk:SigIgn:"));
+        QCOMPARE(seen.value(0) + seen.value(2), u"SigBlk:SigIgn:"_s);
         QCOMPARE(seen.value(1).toULongLong(nullptr, 16), quint64{0});
         QCOMPARE(seen.value(3).toULongLong(nullptr, 16) & ~libraryOwn, quint64{0});
-        QCOMPARE(seen.value(4), seen.value(5)); // its session is its own: the session id is its process id
+        QCOMPARE(seen.value(4), seen.value(5)); // its session id is its own process id
+        QCOMPARE(seen.mid(6), QStringList({u"0"_s, u"1"_s, u"2"_s, u"3"_s})); // 3: the folder ls reads
     }
 
-    void onlyStandardStreamsAreInherited()
+    void theDesktopNamesTheApplication_data()
     {
-        QCOMPARE(::dup2(STDERR_FILENO, 100), 100); // open and inheritable
-        const auto closeIt = qScopeGuard([] { ::close(100); });
-        // The shell hands the stub the descriptors ls finds open: at most the
-        // three standard streams and the folder ls is reading.
-        const QStringList script = {QStringLiteral("-c"), QStringLiteral("exec \"$0\" $(ls /proc/self/fd)"),
-                                    QStringLiteral(ORVANE_ARGSTUB)};
-        const QStringList open = startStub(QStringLiteral("/bin/sh"), script);
-        QVERIFY2(!open.isEmpty() &&
-                     std::all_of(open.begin(), open.end(), [](const QString& fd) { return fd.toInt() <= 3; }),
-                 qPrintable(open.join(u' ')));
+        // In `entry` and `received`, STUB stands for the stub program's path
+        // (quoted in `entry`), FILE for the file and ENTRY for the desktop
+        // entry; `answer` is PROGRAM (the stub), ENTRY or NONE; `received`:
+        // the arguments the started stub writes, split at "|".
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<QString>("fileName");
+        const auto row = [](const char* name, const char* entry, const char* answer, const char* received,
+                            const char* fileName = "notes.txt") {
+            QTest::newRow(name) << QString::fromUtf8(entry) << QString::fromUtf8(answer)
+                                << QString::fromUtf8(received) << QString::fromUtf8(fileName);
+        };
+        row("plain program and file", "Exec=STUB %f", "PROGRAM", "FILE");
+        row("program alone gets the file", "Exec=STUB", "PROGRAM", "FILE");
+        row("deprecated codes expand to nothing", "Exec=STUB %d %f %m", "PROGRAM", "FILE");
+        row("options", "Exec=STUB --new-window %U", "ENTRY", "--new-window|FILE");
+        row("env wrapper", "Exec=env FOO=1 STUB %f", "ENTRY", "FILE");
+        row("sh -c wrapper", "Exec=sh -c 'exec \"$0\" --from-shell \"$@\"' STUB %F", "ENTRY",
+            "--from-shell|FILE");
+        row("sandbox launcher", "Exec=flatpak run --command=app --file-forwarding org.example.App @@u %U @@",
+            "ENTRY", "run|--command=app|--file-forwarding|org.example.App|@@u|FILE|@@");
+        row("terminal", "Exec=STUB %f\nTerminal=true", "ENTRY", "-e|STUB|FILE");
+        row("two file codes", "Exec=STUB %f %u", "ENTRY", "FILE");
+        row("icon, name and location codes", "Exec=STUB %i %c %k %f\nIcon=orvane-test", "ENTRY",
+            "--icon|orvane-test|Test|ENTRY|FILE");
+        row("program missing", "Exec=/nonexistent/orvane-app %f", "NONE", "");
+        row("unknown type", "Exec=STUB %f", "NONE", "", "blob.zzqx");
+        row("type from content", "Exec=STUB %f", "PROGRAM", "FILE", "notes");
+    }
+
+    void theDesktopNamesTheApplication()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, answer);
+        QFETCH(QString, received);
+        QFETCH(QString, fileName);
+        QVERIFY2(QFile::exists(u"/usr/share/mime/mime.cache"_s), "no system MIME database");
+        // A desktop of its own: its settings, one application, the system's
+        // MIME database and a PATH of stubs only. The stub's name holds a blank.
+        QTemporaryDir dir;
+        const auto path = [&dir](const char* relative) { return dir.filePath(QString::fromUtf8(relative)); };
+        const QString stub = path("stub app"), file = path("files/") + fileName;
+        const QString entryFile = path("data/applications/test.desktop"), out = path("out");
+        entry = u"[Desktop Entry]\nType=Application\nName=Test\nMimeType=text/plain;\n"_s + entry + u'\n';
+        QVERIFY(
+            QFile::copy(kStub, stub) &&
+            writeFile(file, fileName.endsWith(u"zzqx") ? QByteArray("\0\1\2\xfe\xff", 5) : "Some words.\n") &&
+            writeFile(path("config/mimeapps.list"), "[Default Applications]\ntext/plain=test.desktop\n") &&
+            writeFile(entryFile, entry.replace(u"STUB"_s, u'"' + stub + u'"').toUtf8()) &&
+            QFile::link(u"/usr/share/mime"_s, path("data/mime")) && QDir().mkpath(path("bin")) &&
+            QFile::copy(kStub, path("bin/flatpak")) && QFile::copy(kStub, path("bin/xterm")) &&
+            QFile::link(u"/usr/bin/env"_s, path("bin/env")) && QFile::link(u"/bin/sh"_s, path("bin/sh")));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        using Setting = std::pair<const char*, const char*>;
+        for (const auto& [name, folder] : {Setting{"XDG_CONFIG_HOME", "config"},
+                                           {"XDG_CONFIG_DIRS", "none"},
+                                           {"XDG_DATA_HOME", "none"},
+                                           {"XDG_DATA_DIRS", "data"},
+                                           {"PATH", "bin"},
+                                           {"ORVANE_ARGSTUB_OUT", "out"}}) {
+            environment.insert(QString::fromLatin1(name), path(folder));
+        }
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildFlag), file});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), answer == u"PROGRAM"_s ? stub
+                                                                   : answer == u"ENTRY"_s ? entryFile
+                                                                                          : answer);
+        if (!received.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+            QCOMPARE(
+                orvane::test::stubArguments(out).join(u'|'),
+                received.replace(u"STUB"_s, stub).replace(u"FILE"_s, file).replace(u"ENTRY"_s, entryFile));
+        }
     }
 };
 
-QTEST_GUILESS_MAIN(TestStarter)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0) {
+        return childMain(QFile::decodeName(argv[2]));
+    }
+    TestStarter test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_starter.moc"

@@ -1,12 +1,17 @@
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/controls.h"
 #include "platform/failure.h"
 #include "support/scripted.h"
 
-using orvane::platform::ComboBox;
+using namespace orvane::platform;
 using orvane::test::strings;
 
 namespace {
@@ -31,7 +36,8 @@ struct Recorder {
 
 } // namespace
 
-class TestComboBox : public QObject {
+// The controls' events, as the program's handlers see them.
+class TestControls : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -109,7 +115,60 @@ private Q_SLOTS:
         combo.setText(QStringLiteral("x"));
         QCOMPARE(rec.events, strings({"Change:x:-1", "Click:Images:1", "ChangeEnd:Images:1"}));
     }
+
+    // A failure that a handler lets escape never unwinds into Qt: the program
+    // ends, and says which event of which control failed.
+    void anUnreportedFailureEndsTheProgramNamingTheEvent_data()
+    {
+        QTest::addColumn<QString>("event");
+        QTest::newRow("typed text") << QStringLiteral("TypeCombo_Change");
+        QTest::newRow("chosen item") << QStringLiteral("TypeCombo_Click");
+        QTest::newRow("folder") << QStringLiteral("PrefDir_Change");
+    }
+    void anUnreportedFailureEndsTheProgramNamingTheEvent()
+    {
+        QFETCH(QString, event);
+        int said[2];
+        QCOMPARE(::pipe(said), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(said[1], STDERR_FILENO);
+            QTimer closer; // the box that says so
+            QObject::connect(&closer, &QTimer::timeout, [] {
+                if (QWidget* box = QApplication::activeModalWidget()) {
+                    box->close();
+                }
+            });
+            closer.start(10);
+            QWidget window;
+            ComboBox combo(&window);
+            combo.setObjectName(QStringLiteral("TypeCombo"));
+            combo.addItem(QStringLiteral("Text"));
+            DirListBox dir(&window);
+            dir.setObjectName(QStringLiteral("PrefDir"));
+            const Handler failing = [] { fail(Check::OutOfRange); };
+            combo.setChangeHandler(failing);
+            combo.setClickHandler(failing);
+            dir.setChangeHandler(failing);
+            event.endsWith(u"Click") ? combo.setListIndex(0)
+            : event.startsWith(u'T') ? combo.setText(QStringLiteral("typed"))
+                                     : dir.setFolder(QStringLiteral("/"));
+            ::_exit(0);
+        }
+        ::close(said[1]);
+        QFile out;
+        QVERIFY(out.open(said[0], QIODevice::ReadOnly, QFile::AutoCloseHandle));
+        const QString text = QString::fromUtf8(out.readAll());
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), kUnreportedFailureExit);
+        QVERIFY2(
+            text.contains(QStringLiteral("Orvane must close: %1 failed without a report.\n\nSubscript out of "
+                                         "range (9)")
+                              .arg(event)),
+            qPrintable(text));
+    }
 };
 
-QTEST_MAIN(TestComboBox)
-#include "tst_combobox.moc"
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
