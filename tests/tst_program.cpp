@@ -102,15 +102,8 @@ struct SessionManager {
                                         std::free(names);
                                     },
                                     data};
-        calls->get_properties = {[](SmsConn c, SmPointer) { SmsReturnProperties(c, 0, nullptr); }, data};
-        calls->save_yourself_phase2_request = {[](SmsConn c, SmPointer) { SmsSaveYourselfPhase2(c); }, data};
-        calls->interact_request = {[](SmsConn c, SmPointer, int) { SmsInteract(c); }, data};
-        calls->interact_done = {[](SmsConn, SmPointer, Bool) {}, data};
-        calls->save_yourself_request = {[](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}, data};
         *mask = SmsRegisterClientProcMask | SmsSaveYourselfDoneProcMask | SmsCloseConnectionProcMask |
-                SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask | SmsGetPropertiesProcMask |
-                SmsSaveYourselfP2RequestProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask |
-                SmsSaveYourselfRequestProcMask;
+                SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask;
         return 1;
     }
 
