@@ -12,10 +12,9 @@ CMAKE_ARGS ?=
 # Debian 12 packages the build, the tests and the program need.
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
             shared-mime-info fonts-dejavu-core \
-            xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
-            at-spi2-core dbus-daemon xdg-utils \
+            xvfb xdotool x11-utils imagemagick desktop-file-utils xdg-utils dbus-daemon \
             clang-tidy clang-format dpkg-dev lintian appstream man-db \
-            sway wtype grim jq qt6-wayland libsm-dev libice-dev
+            sway wtype qt6-wayland libsm-dev libice-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
