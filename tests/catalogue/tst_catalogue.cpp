@@ -84,6 +84,7 @@ private Q_SLOTS:
         QTest::newRow("two numbers") << QByteArray("1 2") << -1;
         QTest::newRow("hexadecimal") << QByteArray("0x10") << -1;
         QTest::newRow("blanks and sign") << QByteArray(" +2 ") << 2;
+        QTest::newRow("the most") << QByteArray("32767") << 32767;
     }
 
     void aBadCountIsReportedOnceAndTheOldStoreKept()
