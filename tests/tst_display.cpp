@@ -22,9 +22,11 @@
 #include <functional>
 
 #include "catalogue/catalogue.h"
+#include "platform/failure.h"
 #include "platform/forms.h"
 #include "platform/helpkey.h"
 #include "shell/dialogs.h"
+#include "shell/errorreport.h"
 #include "support/harness.h"
 #include "support/processes.h"
 
@@ -293,11 +295,13 @@ private Q_SLOTS:
         for (QWidget* w : QList<QWidget*>{&p.main.FileList, p.main.TypeCombo.lineEdit(), &p.main.Label1}) {
             f1(w);
         }
-        for (QAction* item : {p.main.MnuAddType, p.main.MnuExit}) { // a highlighted menu item
-            QMenu* menu = item == p.main.MnuExit ? p.main.MnuFile : p.main.MnuEdit;
+        // A highlighted menu item, or an open menu.
+        for (QAction* item : {p.main.MnuAddType, p.main.MnuExit, p.main.MnuPreferences, p.main.MnuContents,
+                              p.main.MnuAbout, p.main.MnuFile->menuAction(), p.main.MnuHelp->menuAction()}) {
+            QMenu* menu = item->menu() != nullptr ? item->menu() : qobject_cast<QMenu*>(item->parent());
             menu->popup(p.main.mapToGlobal(QPoint()));
             QTRY_COMPARE(QApplication::activePopupWidget(), menu);
-            menu->setActiveAction(item);
+            menu->setActiveAction(item->menu() != nullptr ? nullptr : item);
             QTest::keyClick(menu, Qt::Key_F1);
             pages << p.helpShown();
             menu->close();
@@ -305,8 +309,10 @@ private Q_SLOTS:
         pref.show();
         pref.activateWindow();
         QTRY_VERIFY(pref.isActiveWindow());
-        f1(&pref.PrefButton[3]);
-        f1(&pref.PrefDir);
+        for (QWidget* w :
+             QList<QWidget*>{&pref.PrefButton[3], &pref.PrefDir, &pref.PrefFile, &pref.TypeCombo.widget()}) {
+            f1(w);
+        }
         pref.hide();
         User user({[&](QWidget*) { // in a box, the box's page
                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
@@ -315,10 +321,12 @@ private Q_SLOTS:
                   }},
                   [](const QWindow*) { return QString(); });
         InputBox(p.g, u"Name?"_s, {}, 6);
-        QCOMPARE(pages + user.seen,
-                 QStringList({u"Opening a file"_s, u"Choosing a type"_s, u"The main window"_s,
-                              u"Adding a type"_s, u"The File and Edit menus"_s, u"The Preferences window"_s,
-                              u"The Preferences window"_s, u"Adding a type"_s}));
+        QCOMPARE(
+            pages + user.seen,
+            QStringList({u"Opening a file"_s, u"Choosing a type"_s, u"The main window"_s, u"Adding a type"_s,
+                         u"The File and Edit menus"_s, u"The Preferences window"_s, u"The main window"_s,
+                         u"The main window"_s, u"The File and Edit menus"_s, u"The main window"_s}) +
+                QStringList(4, u"The Preferences window"_s) + QStringList{u"Adding a type"_s});
     }
 
     void aScreenReaderIsToldWhatEachControlIs()
@@ -364,6 +372,16 @@ private Q_SLOTS:
                   [](const QWindow*) { return QString(); });
         p.main.MnuAbout_Click();
         QVERIFY(user.seen.value(0).startsWith(u"Version 1.02\n"_s));
+        // The error report carries the critical icon.
+        User report({[](QWidget* w) {
+                        auto* box = qobject_cast<QMessageBox*>(w);
+                        box->accept();
+                        return box->icon() == QMessageBox::Critical ? box->text().section(u'\n', -1)
+                                                                    : QString();
+                    }},
+                    [](const QWindow*) { return QString(); });
+        reporting(p.g, Code::MFMATC, [] { platform::fail(platform::Check::Overflow); });
+        QCOMPARE(report.seen, QStringList{u"Code: MFMATC"_s});
     }
 
     void theDesktopsFontSizesTheWindows()

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/failure.h"
+#include "platform/filenames.h"
 #include "platform/system_associations.h"
 #include "platform/system_starter.h"
 #include "support/scripted.h"
@@ -81,19 +82,14 @@ private Q_SLOTS:
         // empty argument is an argument too.
         const QString stub = dir_.filePath(u"folder with blank/arg stub"_s);
         QVERIFY(QDir().mkpath(QFileInfo(stub).path()) && QFile::copy(kStub, stub));
-        const QStringList arguments = {u"my file.txt"_s,
-                                       u"  two  blanks  "_s,
-                                       u"say \"hi\".txt"_s,
-                                       u"it's.txt"_s,
-                                       u"$HOME"_s,
-                                       u"a;b"_s,
-                                       u"one\ntwo"_s,
-                                       u"-rf"_s,
-                                       u"Grüße 日本.txt"_s,
-                                       QString(),
-                                       u"*"_s,
-                                       u"`date` $(date)"_s};
+        const QStringList arguments =
+            u"my file.txt|  two  blanks  |say \"hi\".txt|it's.txt|$HOME|a;b|one\ntwo|-rf|"
+            "Grüße 日本.txt||*|`date` $(date)"_s.split(u'|');
         QCOMPARE(startStub(stub, arguments), arguments);
+        // A name that is not UTF-8 arrives as its own bytes.
+        startStub(stub, {fromNativeName("caf\xe9.txt")});
+        QCOMPARE(orvane::test::readFile(dir_.filePath(u"out%1"_s.arg(outputs_))),
+                 QByteArray("caf\xe9.txt") + '\0');
         // A desktop entry's own options come first, then each file where its
         // code stands.
         const QString entry = dir_.filePath(u"viewer app.desktop"_s);
