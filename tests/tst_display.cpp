@@ -314,9 +314,9 @@ private Q_SLOTS:
             f1(w);
         }
         pref.hide();
-        User user({[&](QWidget*) { // in a box, the box's page
-                      QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
-                      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        User user({[&](QWidget* box) { // in a box, the box's page
+                      QTest::keyClick(box, Qt::Key_F1);
+                      QTest::keyClick(box, Qt::Key_Escape);
                       return p.helpShown();
                   }},
                   [](const QWindow*) { return QString(); });
