@@ -10,7 +10,8 @@ PREFIX ?= /usr/local
 CMAKE_ARGS ?=
 
 # Debian 12 packages the build, the tests and the program need.
-PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
+PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-private-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
+            libwayland-dev libwayland-bin wayland-protocols libxcb1-dev \
             shared-mime-info fonts-dejavu-core \
             xvfb xauth xdotool x11-utils imagemagick evilwm desktop-file-utils \
             at-spi2-core dbus-daemon xdg-utils \
