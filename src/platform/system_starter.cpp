@@ -300,7 +300,7 @@ void SystemStarter::startEntry(const QString& entry, const QStringList& files)
     auto* app = reinterpret_cast<GAppInfo*>(info.get());
     const auto entryText = [&](const char* key) {
         gchar* value = gio.entryString(info.get(), key);
-        const QString text = QString::fromUtf8(value);
+        QString text = QString::fromUtf8(value);
         g_free(value);
         return text;
     };
