@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSysInfo>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <qpa/qplatformnativeinterface.h>
@@ -160,7 +161,7 @@ void showOnTop(QWidget& window)
     window.activateWindow();
 }
 
-// Runs once, when the window is first exposed.
+// Runs once, when the window is first shown.
 class WhenExposed final : public QObject {
 public:
     WhenExposed(QWindow* window, std::function<void()> run) : QObject(window), run_(std::move(run))
@@ -172,9 +173,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            // After the window has drawn its first frame: a compositor takes
+            // an activation only for a window it shows.
             watched->removeEventFilter(this);
-            run_();
-            deleteLater();
+            QTimer::singleShot(0, this, [this] {
+                run_();
+                deleteLater();
+            });
         }
         return false;
     }
@@ -354,6 +359,10 @@ void Activation::activateWhenShown(QWidget& window, const LaunchIds& ids)
         return;
     }
     QWindow* shown = window.windowHandle();
+    if (shown->isExposed()) {
+        activateOnWayland(shown, token);
+        return;
+    }
     // Owned by the window.
     new WhenExposed(shown, [this, token, target = QPointer<QWindow>(shown)] {
         if (target) {

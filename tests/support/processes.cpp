@@ -4,13 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QThread>
 
 #include <csignal>
-#include <functional>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -167,32 +163,6 @@ void DisplayServer::signal(int number) const
     if (pid_ > 0) {
         ::kill(pid_, number);
     }
-}
-
-QByteArray DisplayServer::swaymsg(const QStringList& arguments) const
-{
-    QProcess ask;
-    ask.start(QStringLiteral("swaymsg"), QStringList{QStringLiteral("-s"), swaySocket_} + arguments);
-    ask.waitForFinished();
-    return ask.readAllStandardOutput();
-}
-
-QString DisplayServer::focusedTitle() const
-{
-    std::function<QString(const QJsonObject&)> walk = [&walk](const QJsonObject& node) {
-        if (node.value(u"focused"_s).toBool()) {
-            return node.value(u"name"_s).toString();
-        }
-        for (const auto& key : {u"nodes"_s, u"floating_nodes"_s}) {
-            for (const QJsonValue& child : node.value(key).toArray()) {
-                if (const QString title = walk(child.toObject()); !title.isEmpty()) {
-                    return title;
-                }
-            }
-        }
-        return QString();
-    };
-    return walk(QJsonDocument::fromJson(swaymsg({u"-t"_s, u"get_tree"_s})).object());
 }
 
 void DisplayServer::applyTo(QProcessEnvironment& environment) const

@@ -35,10 +35,6 @@ public:
     void kill();
     // Sends it a signal (SIGSTOP: it answers nothing until SIGCONT).
     void signal(int number) const;
-    // Wayland: what swaymsg answers sway for these arguments.
-    QByteArray swaymsg(const QStringList& arguments) const;
-    // Wayland: the name of the node sway gives the focus, a window's title.
-    [[nodiscard]] QString focusedTitle() const;
 
 private:
     bool spawn(const QStringList& command, const QStringList& environment, int keepFd = -1);
