@@ -200,9 +200,18 @@ struct Activation::Wayland {
             return loaded;
         }
         tried = true;
-        const QByteArray path = QFile::encodeName(QCoreApplication::applicationDirPath() +
-                                                  QStringLiteral("/../lib/orvane/wayland-activation.so"));
-        void* library = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        // Installed, it lies in <prefix>/lib/orvane/ beside <prefix>/bin/; in
+        // the build folder, in lib/orvane/ beside the program, and the
+        // programs of its subfolders find it as installed.
+        void* library = nullptr;
+        const QString here = QCoreApplication::applicationDirPath();
+        for (const QString& folder :
+             {here + QStringLiteral("/../lib/orvane/"), here + QStringLiteral("/lib/orvane/")}) {
+            const QByteArray path = QFile::encodeName(folder + QStringLiteral("wayland-activation.so"));
+            if (library == nullptr) {
+                library = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+            }
+        }
         loaded = library != nullptr && find(library, open, "orvane_activation_open") &&
                  find(library, close, "orvane_activation_close") &&
                  find(library, supported, "orvane_activation_supported") &&
