@@ -200,14 +200,14 @@ struct Activation::Wayland {
             return loaded;
         }
         tried = true;
-        // Installed, it lies in <prefix>/lib/orvane/ beside <prefix>/bin/; in
-        // the build folder, in lib/orvane/ beside the program, and the
-        // programs of its subfolders find it as installed.
+        // Installed, it lies in the library folder of the program's prefix;
+        // built, in the same folder of the build folder, where the program
+        // lies (the test programs lie one folder down).
         void* library = nullptr;
         const QString here = QCoreApplication::applicationDirPath();
-        for (const QString& folder :
-             {here + QStringLiteral("/../lib/orvane/"), here + QStringLiteral("/lib/orvane/")}) {
-            const QByteArray path = QFile::encodeName(folder + QStringLiteral("wayland-activation.so"));
+        for (const QString& folder : {here + QStringLiteral("/../"), here + u'/'}) {
+            const QByteArray path =
+                QFile::encodeName(folder + QStringLiteral(ORVANE_MODULE_DIR "/wayland-activation.so"));
             if (library == nullptr) {
                 library = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
             }
