@@ -318,7 +318,7 @@ LaunchIds Activation::announce(const LaunchInfo& info)
                             .arg(++sequence_)
                             .arg(userTime())
                             .toUtf8();
-        QByteArray message = "new: ID=\"" + ids.startupId + '"';
+        QByteArray message = "new:" + field("ID", QString::fromUtf8(ids.startupId));
         message += field("NAME", info.name) + " SCREEN=" + QByteArray::number(x11ScreenNumber());
         const std::pair<const char*, QString> optional[] = {
             {"BIN", info.bin}, {"ICON", info.icon}, {"WMCLASS", info.wmClass}};
@@ -335,7 +335,7 @@ LaunchIds Activation::announce(const LaunchInfo& info)
 void Activation::startFailed(const LaunchIds& ids)
 {
     if (onX11() && !ids.startupId.isEmpty()) {
-        sendStartupMessage("remove: ID=\"" + ids.startupId + '"');
+        sendStartupMessage("remove:" + field("ID", QString::fromUtf8(ids.startupId)));
     }
 }
 
@@ -357,7 +357,7 @@ void Activation::bringToFront(QWidget& window, const LaunchIds& ids)
     }
     showOnTop(window);
     if (onX11() && !ids.startupId.isEmpty()) {
-        sendStartupMessage("remove: ID=\"" + ids.startupId + '"');
+        sendStartupMessage("remove:" + field("ID", QString::fromUtf8(ids.startupId)));
     }
 }
 
