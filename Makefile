@@ -10,7 +10,8 @@ PREFIX ?= /usr/local
 CMAKE_ARGS ?=
 
 # Debian 12 packages the build, the tests and the program need.
-PACKAGES := cmake make g++ pkg-config qt6-base-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
+PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-private-dev libqt6svg6 libglib2.0-dev libglib2.0-bin qt6ct \
+            libwayland-dev libwayland-bin wayland-protocols libxcb1-dev \
             shared-mime-info fonts-dejavu-core \
             xvfb xdotool x11-utils imagemagick desktop-file-utils xdg-utils dbus-daemon \
             clang-tidy clang-format dpkg-dev lintian appstream man-db \

@@ -3,6 +3,10 @@
 # needs at run time without linking them: the SVG plugin for the
 # preferences icon, GIO (opened when first needed, so no tool sees it), the
 # desktop's viewer for help and the MIME database for guessing file types.
+# Bringing windows to the front reads Qt's native interface through its
+# private headers, which hold only for the Qt release built against: the
+# package depends on exactly that one (each release's libqt6core6 provides
+# qt6-base-abi with its version).
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvane)
@@ -25,7 +29,7 @@ in the type's folder; double-click one and it opens with the type's\n\
 application.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6svg6, libglib2.0-0 (>= 2.36), xdg-utils, shared-mime-info")
+  "libqt6svg6, libglib2.0-0 (>= 2.36), xdg-utils, shared-mime-info, qt6-base-abi (= ${Qt6Gui_VERSION})")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 
 include(CPack)

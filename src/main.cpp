@@ -15,7 +15,12 @@
 
 int main(int argc, char* argv[])
 {
+    // The token or startup id the desktop started us with, read before Qt
+    // starts (on X11 it takes the startup id for our first window), and
+    // then gone from the environment: no program we start may present it.
+    const orvane::platform::LaunchIds launchIds = orvane::platform::LaunchIds::fromEnvironment();
     QApplication app(argc, argv);
+    orvane::platform::LaunchIds::clearEnvironment();
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     // The desktop entry's name, which is also the Wayland app id.
@@ -31,10 +36,10 @@ int main(int argc, char* argv[])
     orvane::Globals globals(services);
 
     // One copy per user and store: a second start shows the first copy's
-    // window and ends.
+    // window, handing on its token or startup id, and ends.
     const QString lockFile = settings.path(orvane::kAppName) + QStringLiteral(".lock");
     orvane::platform::SingleCopy copy(lockFile, orvane::platform::SingleCopy::defaultSocket(lockFile));
-    if (!copy.claim()) {
+    if (!copy.claim(launchIds)) {
         return 0;
     }
     desktop.setBeforeEnd([&copy] { copy.release(); });

@@ -30,6 +30,10 @@ struct GioLibrary {
     decltype(&g_app_info_get_commandline) commandLine = nullptr;
     decltype(&g_app_info_launch) launch = nullptr;
     decltype(&g_app_launch_context_new) newLaunchContext = nullptr;
+    decltype(&g_app_launch_context_setenv) contextSetenv = nullptr;
+    decltype(&g_app_launch_context_unsetenv) contextUnsetenv = nullptr;
+    decltype(&g_app_info_get_name) appName = nullptr;
+    decltype(&g_app_info_get_executable) appExecutable = nullptr;
     decltype(&g_file_new_for_path) fileForPath = nullptr;
     decltype(&g_object_unref) unref = nullptr;
     decltype(&g_type_check_instance_is_a) isA = nullptr;
@@ -38,6 +42,8 @@ struct GioLibrary {
     decltype(&g_desktop_app_info_get_filename) entryFile = nullptr;
     decltype(&g_desktop_app_info_get_boolean) entryBoolean = nullptr;
     decltype(&g_desktop_app_info_get_is_hidden) entryHidden = nullptr;
+    decltype(&g_desktop_app_info_get_string) entryString = nullptr;
+    decltype(&g_desktop_app_info_has_key) entryHasKey = nullptr;
 
     // The desktop entry behind an application, or null when it has none.
     [[nodiscard]] GDesktopAppInfo* asDesktopEntry(GAppInfo* info) const;

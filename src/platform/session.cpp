@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -115,8 +116,43 @@ extern "C" void atProgramExit()
 
 // ------------------------------------------------------------ single copy
 
+// A second start asks "show", followed by the ids it was started with, if
+// any, as " token=..." and " startup-id=...", each percent-encoded; a copy
+// that knows no ids takes only the bare "show". The running copy answers
+// "shown".
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
 const QByteArray kShownAnswer = QByteArrayLiteral("shown\n");
+
+QByteArray showRequest(const LaunchIds& ids)
+{
+    QByteArray request = "show";
+    if (!ids.token.isEmpty()) {
+        request += " token=" + ids.token.toPercentEncoding();
+    }
+    if (!ids.startupId.isEmpty()) {
+        request += " startup-id=" + ids.startupId.toPercentEncoding();
+    }
+    return request + '\n';
+}
+
+// The ids of a show request; nothing for another request. Fields it does
+// not know are left for later versions.
+std::optional<LaunchIds> readShowRequest(const QByteArray& line)
+{
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    if (words.constFirst() != "show") {
+        return std::nullopt;
+    }
+    LaunchIds ids;
+    for (const QByteArray& word : words.mid(1)) {
+        if (word.startsWith("token=")) {
+            ids.token = QByteArray::fromPercentEncoding(word.mid(6));
+        } else if (word.startsWith("startup-id=")) {
+            ids.startupId = QByteArray::fromPercentEncoding(word.mid(11));
+        }
+    }
+    return ids;
+}
 
 } // namespace
 
@@ -224,8 +260,9 @@ QString SingleCopy::defaultSocket(const QString& lockFile)
     return folder + QStringLiteral("/orvane-") + QString::fromLatin1(digest) + QStringLiteral(".socket");
 }
 
-bool SingleCopy::claim(int answerWaitMs)
+bool SingleCopy::claim(const LaunchIds& ids, int answerWaitMs)
 {
+    ownIds_ = ids;
     QDir().mkpath(QFileInfo(lock_.fileName()).absolutePath());
     if (lock_.tryLock(0)) {
         listen();
@@ -236,7 +273,13 @@ bool SingleCopy::claim(int answerWaitMs)
         // coordinate with, and the save will say what is wrong.
         return true;
     }
-    if (askRunningCopy(answerWaitMs)) {
+    const QDeadlineTimer deadline(answerWaitMs);
+    Reply reply = askRunningCopy(showRequest(ids), answerWaitMs);
+    if (reply == Reply::Refused && !ids.empty()) {
+        // A running copy of an earlier version: it takes the bare request.
+        reply = askRunningCopy(kShowRequest, static_cast<int>(deadline.remainingTime()));
+    }
+    if (reply == Reply::Shown) {
         return false;
     }
     // The copy holding the lock does not answer: it hangs. Take over.
@@ -247,7 +290,15 @@ bool SingleCopy::claim(int answerWaitMs)
     return true;
 }
 
-bool SingleCopy::askRunningCopy(int answerWaitMs)
+void SingleCopy::setWindow(QWidget* window)
+{
+    window_ = window;
+    if (window_ != nullptr) {
+        activation_.activateWhenShown(*window_, ownIds_);
+    }
+}
+
+SingleCopy::Reply SingleCopy::askRunningCopy(const QByteArray& request, int answerWaitMs)
 {
     const QDeadlineTimer deadline(answerWaitMs);
     QLocalSocket socket;
@@ -259,22 +310,24 @@ bool SingleCopy::askRunningCopy(int answerWaitMs)
             break;
         }
         if (deadline.hasExpired()) {
-            return false;
+            return Reply::None;
         }
         QThread::msleep(kTryMs / 2);
     }
-    socket.write(kShowRequest);
+    socket.write(request);
     if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-        return false;
+        return Reply::None;
     }
     QByteArray reply;
     while (!reply.endsWith('\n')) {
         if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            return false;
+            // Closed without an answer: the request was not understood.
+            return socket.state() == QLocalSocket::UnconnectedState && reply.isEmpty() ? Reply::Refused
+                                                                                       : Reply::None;
         }
         reply += socket.readAll();
     }
-    return reply == kShownAnswer;
+    return reply == kShownAnswer ? Reply::Shown : Reply::None;
 }
 
 void SingleCopy::listen()
@@ -293,9 +346,9 @@ void SingleCopy::answer()
             if (!client->canReadLine()) {
                 return;
             }
-            if (client->readLine() == kShowRequest) {
+            if (const auto ids = readShowRequest(client->readLine())) {
                 if (window_ != nullptr) {
-                    bringToFront(*window_);
+                    activation_.bringToFront(*window_, *ids);
                 }
                 client->write(kShownAnswer);
                 client->flush();
@@ -311,14 +364,6 @@ void SingleCopy::release()
     if (lock_.isLocked()) {
         lock_.unlock();
     }
-}
-
-void bringToFront(QWidget& window)
-{
-    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window.show();
-    window.raise();
-    window.activateWindow();
 }
 
 } // namespace orvane::platform

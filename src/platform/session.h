@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/activation.h"
+
 class QWidget;
 
 namespace orvane::platform {
@@ -54,7 +56,8 @@ private:
 };
 
 // One copy of the program per user: a lock file beside the store, and a
-// local socket through which a second start asks the first to show itself.
+// local socket through which a second start asks the first to show itself,
+// handing on the activation token or startup id the desktop gave it.
 class SingleCopy final {
 public:
     // lockFile: the lock's path; socket: the local socket's full path.
@@ -64,13 +67,14 @@ public:
     SingleCopy& operator=(const SingleCopy&) = delete;
 
     // True when this is the one copy. False when another running copy took
-    // the request to show itself: this one should end. A copy that died
-    // leaves a lock that is taken over; one that does not answer within
-    // answerWaitMs is taken over too.
-    bool claim(int answerWaitMs = 5000);
+    // the request to show itself, with this start's ids: this one should
+    // end. A copy that died leaves a lock that is taken over; one that does
+    // not answer within answerWaitMs is taken over too.
+    bool claim(const LaunchIds& ids, int answerWaitMs = 5000);
 
-    // The window a later start brings to the front.
-    void setWindow(QWidget* window) { window_ = window; }
+    // The window a later start brings to the front, once shown; the one
+    // copy's own ids bring it to the front now.
+    void setWindow(QWidget* window);
 
     // Gives the lock up, before the program ends without unwinding.
     void release();
@@ -80,7 +84,8 @@ public:
     static QString defaultSocket(const QString& lockFile);
 
 private:
-    bool askRunningCopy(int answerWaitMs);
+    enum class Reply { Shown, Refused, None };
+    Reply askRunningCopy(const QByteArray& request, int answerWaitMs);
     void listen();
     void answer();
 
@@ -88,10 +93,8 @@ private:
     QString socket_;
     QLocalServer server_;
     QWidget* window_ = nullptr;
+    LaunchIds ownIds_;
+    Activation activation_;
 };
-
-// Brings a window to the front, as far as the window system lets a
-// program do so.
-void bringToFront(QWidget& window);
 
 } // namespace orvane::platform

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QFile>
 #include <QObject>
 #include <QScopeGuard>
 #include <QSocketNotifier>
@@ -9,6 +10,8 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -82,6 +85,51 @@ struct SpawnSetup {
 bool isDesktopEntry(const QString& program)
 {
     return program.endsWith(QStringLiteral(".desktop"));
+}
+
+bool isLaunchId(const char* entry)
+{
+    const auto named = [entry](const char* name) {
+        const std::size_t length = std::strlen(name);
+        return std::strncmp(entry, name, length) == 0 && entry[length] == '=';
+    };
+    return named(kTokenVariable) || named(kStartupIdVariable);
+}
+
+// Our environment as a started program gets it: without the token or id
+// we were started with (spent, and given to us), with the fresh ones of
+// this start.
+class ChildEnvironment {
+public:
+    explicit ChildEnvironment(const LaunchIds& ids)
+    {
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (!isLaunchId(*entry)) {
+                pointers_.push_back(*entry);
+            }
+        }
+        add(kTokenVariable, ids.token);
+        add(kStartupIdVariable, ids.startupId);
+        pointers_.push_back(nullptr);
+    }
+
+    [[nodiscard]] char* const* envp() const noexcept { return pointers_.data(); }
+
+private:
+    void add(const char* name, const QByteArray& value)
+    {
+        if (!value.isEmpty()) {
+            pointers_.push_back(added_.emplace_back(QByteArray(name) + '=' + value).data());
+        }
+    }
+
+    std::vector<char*> pointers_;
+    std::list<QByteArray> added_; // each keeps its place
+};
+
+QString baseName(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 } // namespace
@@ -204,11 +252,15 @@ void SystemStarter::start(const QString& program, const QStringList& arguments)
         throw systemFailure(error);
     }
 
+    const LaunchIds ids = activation_.announce({baseName(program), baseName(program), {}, {}});
+    const ChildEnvironment environment(ids);
     // Like execvp, a name without "/" is looked up in PATH, and the error
     // of executing the program comes back here.
     pid_t pid = -1;
-    error = ::posix_spawnp(&pid, launch.argv()[0], &setup.actions, &setup.attributes, launch.argv(), environ);
+    error = ::posix_spawnp(&pid, launch.argv()[0], &setup.actions, &setup.attributes, launch.argv(),
+                           environment.envp());
     if (error != 0) {
+        activation_.startFailed(ids);
         throw systemFailure(error);
     }
 
@@ -245,9 +297,33 @@ void SystemStarter::startEntry(const QString& entry, const QStringList& files)
         owners.push_back(gioOwned(gio, gio.fileForPath(toNativeName(file).constData())));
         list = g_list_append(list, owners.back().get());
     }
+    auto* app = reinterpret_cast<GAppInfo*>(info.get());
+    const auto entryText = [&](const char* key) {
+        gchar* value = gio.entryString(info.get(), key);
+        QString text = QString::fromUtf8(value);
+        g_free(value);
+        return text;
+    };
+    LaunchInfo launch{QString::fromUtf8(gio.appName(app)),
+                      baseName(QFile::decodeName(gio.appExecutable(app))), entryText("Icon"),
+                      entryText("StartupWMClass")};
+    // An entry that says it does not end a startup sequence gets none.
+    launch.notify =
+        !gio.entryHasKey(info.get(), "StartupNotify") || gio.entryBoolean(info.get(), "StartupNotify");
+    const LaunchIds ids = activation_.announce(launch);
+
     const auto context = gioOwned(gio, gio.newLaunchContext());
+    for (const auto& [name, value] :
+         {std::pair{kTokenVariable, ids.token}, {kStartupIdVariable, ids.startupId}}) {
+        if (value.isEmpty()) {
+            gio.contextUnsetenv(context.get(), name);
+        } else {
+            gio.contextSetenv(context.get(), name, value.constData());
+        }
+    }
     GError* error = nullptr;
-    if (!gio.launch(reinterpret_cast<GAppInfo*>(info.get()), list, context.get(), &error)) {
+    if (!gio.launch(app, list, context.get(), &error)) {
+        activation_.startFailed(ids);
         const QString message = error != nullptr ? QString::fromUtf8(error->message) : QString();
         g_clear_error(&error);
         throw Failure(ENOEXEC, message);

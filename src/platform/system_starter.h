@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/activation.h"
 #include "platform/services.h"
 
 namespace orvane::platform {
@@ -23,6 +24,13 @@ struct GioLibrary;
 // A name ending in ".desktop" is a desktop entry, started with the arguments
 // as its files by the desktop's own launcher (GIO, loaded on first use).
 //
+// Every start brings the started program's window to the front where the
+// desktop lets it: on Wayland it is given a fresh activation token for our
+// focused window (XDG_ACTIVATION_TOKEN and DESKTOP_STARTUP_ID), on X11 a
+// startup id with the time of the user's last input (DESKTOP_STARTUP_ID),
+// announced to the desktop before the start and ended when it fails. The
+// token or id this program was started with never reaches a started program.
+//
 // start() returns as soon as the program runs and throws Failure when it
 // cannot be started: the system's error number for a program, ENOENT for an
 // entry that cannot be read, is hidden or names a missing program, ENOEXEC
@@ -41,6 +49,7 @@ private:
 
     std::unique_ptr<EndWatches> watches_; // the started programs still running
     std::unique_ptr<GioLibrary> gio_;     // once an entry was started
+    Activation activation_;
 };
 
 } // namespace orvane::platform

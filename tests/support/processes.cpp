@@ -107,6 +107,13 @@ void DisplayServer::kill()
     }
 }
 
+void DisplayServer::signal(int number) const
+{
+    if (pid_ > 0) {
+        ::kill(pid_, number);
+    }
+}
+
 void DisplayServer::applyTo(QProcessEnvironment& environment) const
 {
     for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"SWAYSOCK"_s, u"QT_QPA_PLATFORM"_s}) {

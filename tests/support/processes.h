@@ -27,6 +27,8 @@ public:
     void applyTo(QProcessEnvironment& environment) const;
     // Ends it at once, as a crash does.
     void kill();
+    // Sends it a signal (SIGSTOP: it answers nothing until SIGCONT).
+    void signal(int number) const;
 
     // For a test program's main(): runs the program again, as a child, on
     // the server that ORVANE_TEST_DISPLAY names ("xcb" or "wayland"); its
