@@ -79,14 +79,13 @@ class TestActivation : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestActivation(const DisplayServer& display) : display_(display)
+    TestActivation()
     {
         acting_.setWindowTitle(u"Acting"_s);
         QCoreApplication::instance()->installNativeEventFilter(&x11_);
     }
 
 private:
-    const DisplayServer& display_;
     const bool wayland_ = QGuiApplication::platformName() == u"wayland"_s;
     QTemporaryDir dir_;
     SystemStarter starter_;
@@ -104,13 +103,13 @@ private:
         const QString self = QCoreApplication::applicationFilePath();
         orvane::test::writeFile(out + u".desktop"_s, "[Desktop Entry]\nType=Application\nName=Child\nExec=" +
                                                          (self + u" --child "_s + title).toUtf8() + " %f\n");
-        display_.signal(stalled ? SIGSTOP : SIGCONT);
+        DisplayServer::signalOwnServer(stalled ? SIGSTOP : SIGCONT);
         QElapsedTimer timer;
         timer.start();
         starter_.start(entry ? out + u".desktop"_s : self,
                        (entry ? QStringList() : QStringList{u"--child"_s, title}) << out);
         elapsed_ = timer.elapsed();
-        display_.signal(SIGCONT);
+        DisplayServer::signalOwnServer(SIGCONT);
         QList<QByteArray> lines;
         for (QDeadlineTimer deadline(10000); lines.size() < 3 && !deadline.hasExpired(); QTest::qWait(20)) {
             lines = orvane::test::readFile(out).split('\n');
@@ -185,7 +184,7 @@ private Q_SLOTS:
         // This process is the running copy, its window left without the
         // focus; the built program is started again with the desktop's
         // token or id while another program's window has the focus.
-        orvane::test::ProgramRun second(display_);
+        orvane::test::ProgramRun second(nullptr);
         const QString lock = second.home.filePath(u"config/Orvane/Orvane.conf.lock"_s);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(second.home.filePath(u"runtime"_s)));
         SingleCopy copy(lock, SingleCopy::defaultSocket(lock));
@@ -218,16 +217,13 @@ int main(int argc, char** argv)
     if (argc == 4 && qstrcmp(argv[1], "--child") == 0) {
         return child(argc, argv);
     }
-    const DisplayServer display(
-        DisplayServer::kindFromEnvironment(),
-        u"focus_on_window_activation focus\nno_focus [title=\"^(Started|Running)$\"]"_s);
-    if (!display.failure().isEmpty()) {
-        qInfo("SKIP: %s", qPrintable(display.failure()));
-        return 77;
+    if (const int onServer = DisplayServer::runOnOwnServer(
+            argc, argv, "focus_on_window_activation focus\nno_focus [title=\"^(Started|Running)$\"]");
+        onServer >= 0) {
+        return onServer;
     }
-    display.applyToThisProcess();
     QApplication app(argc, argv);
-    TestActivation test(display);
+    TestActivation test;
     return QTest::qExec(&test, argc, argv);
 }
 

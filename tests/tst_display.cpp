@@ -407,7 +407,8 @@ private Q_SLOTS:
             const auto grew = [points](int now, int before) {
                 return points > kDesktopPoints ? now > before : now < before;
             };
-            QTRY_VERIFY(grew(p.main.width(), mainWidth) && grew(pref.width(), prefWidth));
+            QTRY_VERIFY2_WITH_TIMEOUT(grew(p.main.width(), mainWidth) && grew(pref.width(), prefWidth),
+                                      qPrintable(u"%1 %2"_s.arg(p.main.width()).arg(pref.width())), 15000);
             QCOMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
         }
     }

@@ -154,14 +154,14 @@ private Q_SLOTS:
         DisplayServer display(Kind::X11);
         QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
         for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-            ProgramRun run(display, kStore);
+            ProgramRun run(&display, kStore);
             QVERIFY(run.start(kProgram));
             QCOMPARE(run.endWith(signal), 0);
             QVERIFY2(run.saved(), strsignal(signal));
         }
         // A SIGINT ignored when the program started (a job in the
         // background) stays ignored.
-        ProgramRun ignoring(display, kStore);
+        ProgramRun ignoring(&display, kStore);
         ignoring.process.setChildProcessModifier([] { std::signal(SIGINT, SIG_IGN); });
         QVERIFY(ignoring.start(kProgram));
         QCOMPARE(ignoring.endWith(SIGINT, 500), -1);
@@ -173,7 +173,7 @@ private Q_SLOTS:
     {
         DisplayServer display(Kind::X11);
         QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
-        ProgramRun first(display, kStore);
+        ProgramRun first(&display, kStore);
         QVERIFY(first.start(kProgram));
         // A second start shows the running copy and ends at once.
         QProcess second;
@@ -185,7 +185,7 @@ private Q_SLOTS:
         // A copy killed outright leaves a lock the next start takes over.
         first.process.kill();
         first.process.waitForFinished();
-        ProgramRun third(display);
+        ProgramRun third(&display);
         third.environment = first.environment;
         QVERIFY(third.start(kProgram));
         QCOMPARE(third.endWith(SIGTERM), 0);
@@ -204,7 +204,7 @@ private Q_SLOTS:
         if (!display.failure().isEmpty()) {
             QSKIP(qPrintable(display.failure()));
         }
-        ProgramRun run(display, kStore);
+        ProgramRun run(&display, kStore);
         QVERIFY(run.start(kProgram));
         display.kill();
         QVERIFY(run.process.waitForFinished(15000));
@@ -217,7 +217,7 @@ private Q_SLOTS:
         QVERIFY(!manager.address.isEmpty());
         DisplayServer display(Kind::X11);
         QVERIFY2(display.failure().isEmpty(), qPrintable(display.failure()));
-        ProgramRun run(display, kStore);
+        ProgramRun run(&display, kStore);
         run.environment.insert(u"SESSION_MANAGER"_s, manager.address);
         QVERIFY(run.start(kProgram, false));
         QVERIFY(manager.waitFor([&] { return manager.savesDone == 1; })); // the local save it owes
@@ -262,7 +262,7 @@ private Q_SLOTS:
                           prefix.filePath(u"share/metainfo/com.velcora.orvane.metainfo.xml"_s)}));
 
         // The desktop knows the running window as its entry's.
-        ProgramRun run(display, kStore);
+        ProgramRun run(&display, kStore);
         QVERIFY(run.start(prefix.filePath(u"bin/orvane"_s)));
         QByteArray said;
         if (kind == Kind::X11) {

@@ -107,13 +107,6 @@ void DisplayServer::kill()
     }
 }
 
-void DisplayServer::signal(int number) const
-{
-    if (pid_ > 0) {
-        ::kill(pid_, number);
-    }
-}
-
 void DisplayServer::applyTo(QProcessEnvironment& environment) const
 {
     for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"SWAYSOCK"_s, u"QT_QPA_PLATFORM"_s}) {
@@ -124,14 +117,19 @@ void DisplayServer::applyTo(QProcessEnvironment& environment) const
     }
 }
 
-int DisplayServer::runOnOwnServer(int argc, char** argv)
+void DisplayServer::signalOwnServer(int number)
+{
+    ::kill(qEnvironmentVariableIntValue("ORVANE_TEST_SERVER"), number);
+}
+
+int DisplayServer::runOnOwnServer(int argc, char** argv, const QByteArray& config)
 {
     if (qEnvironmentVariableIsSet("ORVANE_TEST_ON_SERVER")) {
         return -1;
     }
     const QCoreApplication app(argc, argv);
-    const DisplayServer display(qEnvironmentVariable("ORVANE_TEST_DISPLAY") == u"wayland"_s ? Kind::Wayland
-                                                                                            : Kind::X11);
+    const DisplayServer display(
+        qEnvironmentVariable("ORVANE_TEST_DISPLAY") == u"wayland"_s ? Kind::Wayland : Kind::X11, config);
     if (!display.failure().isEmpty()) {
         std::printf("SKIP: %s\n", qPrintable(display.failure()));
         return 77;
@@ -140,6 +138,7 @@ int DisplayServer::runOnOwnServer(int argc, char** argv)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     display.applyTo(environment);
     environment.insert(u"ORVANE_TEST_ON_SERVER"_s, u"1"_s);
+    environment.insert(u"ORVANE_TEST_SERVER"_s, QString::number(display.server_.processId()));
     test.setProcessEnvironment(environment);
     test.setProcessChannelMode(QProcess::ForwardedChannels);
     test.start(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
@@ -149,7 +148,7 @@ int DisplayServer::runOnOwnServer(int argc, char** argv)
 
 // ------------------------------------------------------------ the program
 
-ProgramRun::ProgramRun(const DisplayServer& display, const QByteArray& store)
+ProgramRun::ProgramRun(const DisplayServer* display, const QByteArray& store)
     : environment(QProcessEnvironment::systemEnvironment())
 {
     for (const char* name : {"SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORMTHEME",
@@ -166,7 +165,9 @@ ProgramRun::ProgramRun(const DisplayServer& display, const QByteArray& store)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     environment.insert(u"HOME"_s, home.path());
     environment.insert(u"NO_AT_BRIDGE"_s, u"1"_s);
-    display.applyTo(environment);
+    if (display != nullptr) {
+        display->applyTo(environment);
+    }
     if (!store.isEmpty()) {
         writeFile(storePath(), store);
     }

@@ -27,13 +27,14 @@ public:
     void applyTo(QProcessEnvironment& environment) const;
     // Ends it at once, as a crash does.
     void kill();
-    // Sends it a signal (SIGSTOP: it answers nothing until SIGCONT).
-    void signal(int number) const;
 
     // For a test program's main(): runs the program again, as a child, on
     // the server that ORVANE_TEST_DISPLAY names ("xcb" or "wayland"); its
     // exit code, 77 when there is no such server. Returns -1 in the child.
-    static int runOnOwnServer(int argc, char** argv);
+    static int runOnOwnServer(int argc, char** argv, const QByteArray& config = {});
+    // In that child: sends the server a signal (SIGSTOP: it answers nothing
+    // until SIGCONT).
+    static void signalOwnServer(int number);
 
 private:
     QTemporaryDir dir_;
@@ -46,8 +47,9 @@ private:
 // The built program, as a user starts it, on a display server.
 class ProgramRun {
 public:
-    // store: the settings file's text before the start ("" for none).
-    explicit ProgramRun(const DisplayServer& display, const QByteArray& store = {});
+    // store: the settings file's text before the start ("" for none); no
+    // display: the one this process runs on.
+    explicit ProgramRun(const DisplayServer* display, const QByteArray& store = {});
 
     // Starts the program and waits until it is ready().
     bool start(const QString& program, bool waitUntilReady = true);
