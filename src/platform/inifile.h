@@ -1,8 +1,7 @@
 #pragma once
 
 // The settings file: sections of "key=value" lines, in the format QSettings
-// writes, read back so that every value comes back exactly as it was saved,
-// and written so that a failure at any point leaves the old file as it was.
+// writes, read back so that every value comes back exactly as it was saved.
 
 #include <QByteArray>
 #include <QString>
@@ -10,17 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <utility>
 #include <vector>
 
-#include <sys/types.h>
+#include "platform/durablefile.h"
 
 namespace orvane::platform {
-
-// Takes the next bytes of a file being written; false when they could not
-// be written.
-using WriteBytes = std::function<bool(const char* data, std::size_t size)>;
 
 class IniFile {
 public:
@@ -86,22 +80,5 @@ private:
 
     std::vector<Section> sections_;
 };
-
-// The system calls a save makes, replaceable so that tests can make any one
-// of them fail.
-struct FileCalls {
-    std::function<ssize_t(int fd, const char* data, std::size_t size)> write;
-    std::function<int(int fd)> fsync;
-    std::function<int(const char* from, const char* to)> rename;
-    static FileCalls system();
-};
-
-// Writes a new file beside path with the bytes produce gives to its put
-// (produce returns false when put failed), syncs it and its folder, and
-// only then puts it in path's place; a path that is a symbolic link keeps
-// the link and has its target replaced. On any failure the old file is
-// left as it was, the new one removed, and the error's text given in error.
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
-                        QString& error, const FileCalls& calls = FileCalls::system());
 
 } // namespace orvane::platform

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/durablefile.h"
 #include "platform/inifile.h"
 #include "platform/services.h"
 
