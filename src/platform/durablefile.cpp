@@ -20,12 +20,12 @@ FileCalls FileCalls::system()
             [](const char* from, const char* to) { return std::rename(from, to); }};
 }
 
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
-                        QString& error, const FileCalls& calls)
+Replaced replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
+                            QString& error, const FileCalls& calls)
 {
-    const auto failed = [&error](int code) {
+    const auto said = [&error](int code, Replaced outcome) {
         error = QString::fromLocal8Bit(std::strerror(code));
-        return false;
+        return outcome;
     };
     // A link stays a link: its target is what is replaced.
     QString target = path;
@@ -38,18 +38,24 @@ bool replaceFileDurably(const QString& path, const std::function<bool(const Writ
     const QByteArray finalName = QFile::encodeName(targetInfo.absoluteFilePath());
     QByteArray temporary = finalName + ".XXXXXX";
 
-    const int fd = ::mkstemp(temporary.data());
+    // Not handed on to the programs that Orvane starts.
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        return failed(errno);
+        return said(errno, Replaced::No);
     }
     const auto abandon = [&](int code) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return failed(code);
+        return said(code, Replaced::No);
     };
-    // The new file keeps the old one's permissions.
+    // The new file is the old one's: the user's own store stays theirs when
+    // root saves it (a user who started Orvane with sudo), and keeps its
+    // group where this user belongs to it. A new file is the user's alone.
     struct stat old {};
     if (::stat(finalName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // Either may be refused; the file is then this user's.
+        static_cast<void>(::fchown(fd, old.st_uid, old.st_gid) == 0 ||
+                          ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0);
         ::fchmod(fd, old.st_mode & 07777);
     }
     int writeError = 0;
@@ -77,22 +83,23 @@ bool replaceFileDurably(const QString& path, const std::function<bool(const Writ
     if (::close(fd) != 0) {
         const int code = errno;
         ::unlink(temporary.constData());
-        return failed(code);
+        return said(code, Replaced::No);
     }
     if (calls.rename(temporary.constData(), finalName.constData()) != 0) {
         const int code = errno;
         ::unlink(temporary.constData());
-        return failed(code);
+        return said(code, Replaced::No);
     }
-    // The rename itself lasts only once the folder is synced.
+    // The new file is in place from here on; the rename lasts through a
+    // crash only once the folder is synced.
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {
-        return failed(errno);
+        return said(errno, Replaced::NotSynced);
     }
     const int synced = calls.fsync(dir);
     const int code = errno;
     ::close(dir);
-    return synced == 0 || failed(code);
+    return synced == 0 ? Replaced::Durably : said(code, Replaced::NotSynced);
 }
 
 } // namespace orvane::platform

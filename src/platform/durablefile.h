@@ -16,8 +16,8 @@ namespace orvane::platform {
 // be written.
 using WriteBytes = std::function<bool(const char* data, std::size_t size)>;
 
-// The system calls a save makes, replaceable so that tests can make any one
-// of them fail.
+// The system calls a replacement makes, replaceable so that tests can make
+// any one of them fail.
 struct FileCalls {
     std::function<ssize_t(int fd, const char* data, std::size_t size)> write;
     std::function<int(int fd)> fsync;
@@ -25,12 +25,21 @@ struct FileCalls {
     static FileCalls system();
 };
 
+enum class Replaced {
+    No,        // the old file is as it was
+    Durably,   // the new file is in place and on the disk
+    NotSynced, // the new file is in place, but its folder could not be
+               // synced: after a crash the old one may be back
+};
+
 // Writes a new file beside path with the bytes produce gives to its put
-// (produce returns false when put failed), syncs it and its folder, and
-// only then puts it in path's place; a path that is a symbolic link keeps
-// the link and has its target replaced. On any failure the old file is
-// left as it was, the new one removed, and the error's text given in error.
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
-                        QString& error, const FileCalls& calls = FileCalls::system());
+// (produce returns false when put failed), syncs it, puts it in path's
+// place and syncs the folder. The new file takes the old one's mode, and
+// its owner and group as far as this user may give them; a path that is a
+// symbolic link keeps the link and has its target replaced. On a failure
+// before the new file is in place the old one is left as it was and the
+// new one removed. error says what failed.
+Replaced replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
+                            QString& error, const FileCalls& calls = FileCalls::system());
 
 } // namespace orvane::platform

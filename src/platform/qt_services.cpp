@@ -211,8 +211,15 @@ bool QtSettingsStore::flush()
     const QString where = path(app_);
     QDir().mkpath(QFileInfo(where).absolutePath());
     QString error;
-    return replaceFileDurably(
+    const Replaced replaced = replaceFileDurably(
         where, [this](const WriteBytes& put) { return file_->writeTo(put); }, error, calls_);
+    if (replaced == Replaced::NotSynced) {
+        // Saved all the same: the new file is what the next start reads.
+        qWarning("%s", qPrintable(QStringLiteral("%1 was saved, but its folder could not be synced (%2): the "
+                                                 "new file is in place, but may not be on the disk yet")
+                                      .arg(QDir::toNativeSeparators(where), error)));
+    }
+    return replaced != Replaced::No;
 }
 
 QString QtSettingsStore::location()
