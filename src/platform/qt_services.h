@@ -1,6 +1,7 @@
 #pragma once
 
-// The real services: Qt's dialogs, QSettings, the screen and the event loop.
+// The real services: Qt's dialogs, the settings file, the screen and the
+// event loop.
 
 #include <QPointer>
 #include <QString>
@@ -34,10 +35,10 @@ private:
     QPointer<QWidget> mainWindow_;
 };
 
-// The settings store: the file $XDG_CONFIG_HOME/<app>/<app>.conf in the
-// format QSettings writes, read whole at first use and written whole, durably,
-// at each flush. Tests give a file of their own, and may replace the system
-// calls of a save to make one fail.
+// The settings store: the file $XDG_CONFIG_HOME/<app>/<app>.conf in the INI
+// format Qt's settings write, read whole at first use and written whole,
+// durably, at each flush. Tests give a file of their own, and may replace
+// the system calls of a save to make one fail.
 class QtSettingsStore final : public SettingsStore {
 public:
     QtSettingsStore();
