@@ -175,7 +175,9 @@ IniFile& QtSettingsStore::file(const QString& app)
         // none either, and is kept as it is.
         const bool opened = stored.open(QIODevice::ReadOnly);
         unreadable_ = !opened && stored.exists();
-        file_ = std::make_unique<IniFile>(opened ? IniFile::parse(stored.readAll()) : IniFile());
+        const QByteArray bytes = opened ? stored.readAll() : QByteArray();
+        holdsText_ = !bytes.trimmed().isEmpty();
+        file_ = std::make_unique<IniFile>(IniFile::parse(bytes));
     }
     return *file_;
 }
@@ -239,6 +241,12 @@ void QtSettingsStore::keepBackup()
     const QString backup = stored + QStringLiteral(".bak");
     QFile::remove(backup);
     QFile::copy(stored, backup);
+}
+
+bool QtSettingsStore::holdsText(const QString& app)
+{
+    file(app);
+    return holdsText_;
 }
 
 // ----------------------------------------------------------------- Desktop

@@ -54,6 +54,7 @@ public:
     bool flush() override;
     QString location() override;
     void keepBackup() override;
+    bool holdsText(const QString& app) override;
 
     void setFileCalls(FileCalls calls) { calls_ = std::move(calls); }
 
@@ -68,6 +69,7 @@ private:
     std::unique_ptr<IniFile> file_;
     // The file is there but could not be read: it is never written over.
     bool unreadable_ = false;
+    bool holdsText_ = false;
     FileCalls calls_ = FileCalls::system();
 };
 
