@@ -19,7 +19,7 @@ PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-private-dev libqt6sv
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test asan bench dist install uninstall package format format-check tidy clean
+.PHONY: all deps build run test asan bench fuzz dist install uninstall package format format-check tidy clean
 
 all: build
 
@@ -54,6 +54,23 @@ bench: deps
 	cmake --build --preset release -j$$(nproc)
 	@if [ -x build-release/bench/orvane_bench ]; then build-release/bench/orvane_bench; \
 	else echo "no benchmarks built yet"; fi
+
+# libFuzzer on the settings file's reader, under the address and
+# undefined-behaviour sanitizers, for FUZZ_SECONDS; not part of `make test`.
+# What it finds is left in build-fuzz/ (crash-*, timeout-*), its corpus in
+# build-fuzz/corpus.
+FUZZ_SECONDS ?= 600
+FUZZ_PACKAGES := clang libclang-rt-14-dev qt6-base-dev pkg-config
+
+fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+	mkdir -p build-fuzz/corpus
+	clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+	  -DQT_NO_KEYWORDS -DQT_NO_CAST_FROM_ASCII \
+	  -Isrc $$(pkg-config --cflags Qt6Core) tests/fuzz/fuzz_inifile.cpp src/platform/inifile.cpp \
+	  $$(pkg-config --libs Qt6Core) -o build-fuzz/fuzz_inifile
+	cd build-fuzz && ./fuzz_inifile -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=5 \
+	  -dict=../tests/fuzz/inifile.dict corpus
 
 # The prefix is set when configuring: the manual page names the folder of
 # the help pages.

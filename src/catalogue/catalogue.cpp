@@ -74,6 +74,11 @@ void LoadTypes(Globals& g)
             g.StoreUnreadable = true;
             throw;
         }
+        // A store that holds text but no count of types yields nothing the
+        // program understands: it is kept as it is at the next save too.
+        if (g.NumberOfTypes == 0 && read(kCountKey, {}) != u"0" && store.holdsText(kAppName)) {
+            g.StoreUnreadable = true;
+        }
         for (int n = 0; n < g.NumberOfTypes; ++n) {
             MakeRoom(g, n);
             const QString suffix = QString::number(n);
@@ -90,8 +95,16 @@ void LoadTypes(Globals& g)
 bool SaveTypes(Globals& g)
 {
     auto& store = g.services.settings;
-    // A store that could not be read at start is kept beside the new one.
-    if (g.StoreUnreadable) {
+    // The store is kept beside the new one when it could not be understood
+    // at start, or when it holds types and the catalogue none: no save
+    // replaces a user's types with nothing without a copy.
+    bool emptying = false;
+    skipping([&] {
+        emptying = g.NumberOfTypes == 0 &&
+                   store.get(kAppName, kTypesSection, kCountKey, QStringLiteral("0")) != u"0";
+    });
+    const bool keep = g.StoreUnreadable || emptying;
+    if (keep) {
         skipping([&] { store.keepBackup(); });
     }
     const auto write = [&](const QString& key, const QString& value) {
@@ -112,6 +125,10 @@ bool SaveTypes(Globals& g)
     }
     bool written = false;
     skipping([&] { written = store.flush(); });
+    // Once written, the store holds what the catalogue holds, and a later
+    // save of this run (a checkpoint's, then the one at exit) leaves the
+    // copy as it is; until then the old store is still to be kept.
+    g.StoreUnreadable = keep && !written;
     return written;
 }
 

@@ -1,65 +1,257 @@
 #include "platform/inifile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringConverter>
-#include <QStringList>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace orvane::platform {
+
+// Qt's settings give no way to read or write a file's text but through a
+// file of their own, read whole and kept in a tree of variants; they offer
+// no durable save, and they split values at commas and drop the escapes
+// they do not know, where a folder such as C:\Program Files needs its
+// backslashes. So the format is read and written here, as they do it but
+// for those points (see "Where the settings live" in the README).
 
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool isHex(QChar c)
+bool isHex(char16_t c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-int hexValue(QChar c)
+int hexValue(char16_t c)
 {
-    if (c >= u'0' && c <= u'9') {
-        return c.unicode() - u'0';
-    }
-    return (c.toLower().unicode() - u'a') + 10;
+    return c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10;
 }
 
-// "Type%20name%200" and "Type name 0" are the same key.
-QString unescapeKey(QStringView raw)
+// The white space skipped before a line; a key loses all ASCII white space
+// at its ends, a value its blanks and tabs only.
+bool isLineSpace(char c)
 {
-    QString out;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QChar c = raw.at(i);
-        if (c == u'%' && i + 5 < raw.size() && raw.at(i + 1) == u'U') {
-            bool ok = false;
-            const uint code = raw.mid(i + 2, 4).toUInt(&ok, 16);
-            if (ok) {
-                out += QChar(static_cast<char16_t>(code));
-                i += 5;
-                continue;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// One logical line of the file: from start, size bytes; equals is the
+// place of its first "=" outside quotes, or -1.
+struct Line {
+    qsizetype start = 0;
+    qsizetype size = 0;
+    qsizetype equals = -1;
+};
+
+// The next line from pos on, as Qt's settings cut lines: a line ends at LF
+// or CR outside quotes; a backslash takes the character after it (so one
+// before a line end joins the next line); a line that starts with ";" is a
+// comment, and outside quotes ";" ends a line before its "=". After the
+// "=", Qt's settings end the value there too; here the value keeps the
+// rest of its line. False at the end of the file.
+bool nextLine(QByteArrayView data, qsizetype& pos, Line& line)
+{
+    const qsizetype size = data.size();
+    qsizetype start = pos;
+    while (start < size && isLineSpace(data[start])) {
+        ++start;
+    }
+    qsizetype equals = -1;
+    bool quoted = false;
+    qsizetype i = start;
+    while (i < size) {
+        const char c = data[i++];
+        if (c == '=') {
+            if (!quoted && equals < 0) {
+                equals = i - 1;
             }
+        } else if (c == '\n' || c == '\r') {
+            if (!quoted) {
+                --i;
+                break;
+            }
+        } else if (c == '\\') {
+            if (i < size) {
+                const char next = data[i++];
+                // CR LF and LF CR are one line end.
+                if (i < size && ((next == '\n' && data[i] == '\r') || (next == '\r' && data[i] == '\n'))) {
+                    ++i;
+                }
+            }
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ';' && i == start + 1) {
+            while (i < size && data[i] != '\n' && data[i] != '\r') {
+                ++i;
+            }
+            while (i < size && isLineSpace(data[i])) {
+                ++i;
+            }
+            start = i;
+        } else if (c == ';' && !quoted) {
+            if (equals < 0) {
+                --i;
+                break;
+            }
+            while (i < size && data[i] != '\n' && data[i] != '\r') {
+                ++i;
+            }
+            break;
         }
-        if (c == u'%' && i + 2 < raw.size() && isHex(raw.at(i + 1)) && isHex(raw.at(i + 2))) {
-            out += QChar(static_cast<char16_t>(hexValue(raw.at(i + 1)) * 16 + hexValue(raw.at(i + 2))));
-            i += 2;
-            continue;
-        }
-        if (c == u'\\' && i + 1 < raw.size() && raw.at(i + 1) == u'\\') {
+    }
+    pos = i;
+    line = {start, i - start, equals};
+    return line.size > 0;
+}
+
+// The section a name's keys are in: the name up to its first "/", or "/"
+// when that is empty.
+QString sectionOf(const QString& name)
+{
+    const qsizetype slash = name.indexOf(u'/');
+    return slash == 0 || name.isEmpty() ? QStringLiteral("/") : slash < 0 ? name : name.first(slash);
+}
+
+// A key or a section's name: "\" stands for "/", "%XX" and "%UXXXX" for
+// the character of that code ("Type%20name%200" is "Type name 0").
+QString unescapeKey(QByteArrayView raw)
+{
+    const QString text = QString::fromUtf8(raw);
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text.at(i);
+        if (c == u'\\') {
             out += u'/';
             ++i;
             continue;
         }
-        out += c;
+        if (c != u'%' || i == text.size() - 1) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const bool wide = text.at(i + 1) == u'U';
+        const qsizetype first = i + (wide ? 2 : 1);
+        const qsizetype digits = wide ? 4 : 2;
+        bool ok = first + digits <= text.size();
+        const ushort code = ok ? QStringView(text).sliced(first, digits).toUShort(&ok, 16) : 0;
+        if (!ok) {
+            out += u'%';
+            ++i;
+            continue;
+        }
+        out += QChar(code);
+        i = first + digits;
+    }
+    return out;
+}
+
+// A value: in quotes or not, in parts or whole; escapes as in C (\n, \t,
+// \", \\, \x and hex digits, \0 to \7 and octal digits); a backslash
+// before a line end joins the lines. Blanks and tabs outside quotes are
+// dropped at the ends. An escape Qt's settings do not know (\q, \x without
+// a digit, a backslash at the end) is kept as written, backslash and all.
+QString unescapeValue(QByteArrayView raw)
+{
+    static constexpr std::pair<char, char16_t> kNamed[] = {
+        {'a', u'\a'}, {'b', u'\b'}, {'f', u'\f'}, {'n', u'\n'},  {'r', u'\r'},  {'t', u'\t'},
+        {'v', u'\v'}, {'"', u'"'},  {'?', u'?'},  {'\'', u'\''}, {'\\', u'\\'},
+    };
+    // No byte gives more than one UTF-16 unit.
+    QString out(raw.size(), Qt::Uninitialized);
+    QChar* const begin = out.data();
+    QChar* p = begin;
+    // One decoder for the whole value, as Qt's settings read it: a
+    // character may be split by an escape, and a byte-order mark before the
+    // value's first text is dropped.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    bool quoted = false;
+    bool everQuoted = false;
+    const QChar* kept = begin; // what an escape gave is never dropped as a blank
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < raw.size() && isBlank(raw[i])) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    while (i < raw.size()) {
+        const char c = raw[i];
+        if (c == '"') {
+            ++i;
+            everQuoted = true;
+            quoted = !quoted;
+            if (!quoted) {
+                skipBlanks();
+            }
+            continue;
+        }
+        if (c != '\\') {
+            qsizetype end = i + 1;
+            while (end < raw.size() && raw[end] != '\\' && raw[end] != '"') {
+                ++end;
+            }
+            p = utf8.appendToBuffer(p, raw.sliced(i, end - i));
+            i = end;
+            continue;
+        }
+        const qsizetype escape = i++;
+        const char e = i < raw.size() ? raw[i++] : '\0';
+        const auto* named =
+            std::find_if(std::begin(kNamed), std::end(kNamed), [e](const auto& n) { return n.first == e; });
+        const auto hexAt = [&raw](qsizetype at) {
+            return at < raw.size() && isHex(static_cast<uchar>(raw[at]));
+        };
+        const auto octalAt = [&raw](qsizetype at) {
+            return at < raw.size() && raw[at] >= '0' && raw[at] <= '7';
+        };
+        if (named != std::end(kNamed)) {
+            *p++ = QChar(named->second);
+        } else if (e == 'x' && hexAt(i)) {
+            char16_t code = 0; // wrapping at 16 bits, as in Qt's settings
+            for (; hexAt(i); ++i) {
+                code = static_cast<char16_t>((code << 4) + hexValue(static_cast<uchar>(raw[i])));
+            }
+            *p++ = QChar(code);
+        } else if (e >= '0' && e <= '7') {
+            auto code = static_cast<char16_t>(e - '0');
+            for (; octalAt(i); ++i) {
+                code = static_cast<char16_t>((code << 3) + (raw[i] - '0'));
+            }
+            *p++ = QChar(code);
+        } else if (e == '\n' || e == '\r') {
+            if (i < raw.size() && (raw[i] == '\n' || raw[i] == '\r') && raw[i] != e) {
+                ++i;
+            }
+        } else {
+            p = utf8.appendToBuffer(p, raw.sliced(escape, i - escape));
+        }
+        kept = p;
+    }
+    if (!everQuoted) {
+        while (p > kept && (p[-1] == u' ' || p[-1] == u'\t')) {
+            --p;
+        }
+    }
+    out.truncate(p - begin);
+    // The marks Qt's settings give values of other types: of those, only a
+    // text, an empty value and a text that starts with "@" mean text.
+    if (out.startsWith(u'@') && out.endsWith(u')')) {
+        if (out.startsWith(QLatin1StringView("@String("))) {
+            return out.sliced(8).chopped(1);
+        }
+        if (out == QLatin1StringView("@Invalid()")) {
+            return {};
+        }
+    }
+    if (out.startsWith(QLatin1StringView("@@"))) {
+        out.remove(0, 1);
     }
     return out;
 }
@@ -129,14 +321,17 @@ char* hexEscape(char* p, char16_t ch)
     return p + digits.size();
 }
 
+// A key or a section's name as Qt's settings write it: "/" as "\", the
+// rest but letters, digits and "_-." as %XX or %UXXXX. A "/" that ends a
+// key is written "%2F", as "\" would take the "=" after it.
 char* writeKey(char* p, QStringView key)
 {
-    for (const QChar c : key) {
-        const char16_t ch = c.unicode();
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const char16_t ch = key.at(i).unicode();
         if ((ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z') || (ch >= u'0' && ch <= u'9') ||
             ch == u'_' || ch == u'-' || ch == u'.') {
             *p++ = static_cast<char>(ch);
-        } else if (ch == u'/') {
+        } else if (ch == u'/' && i + 1 < key.size()) {
             *p++ = '\\';
         } else if (ch <= 0xFF) {
             *p++ = '%';
@@ -151,86 +346,6 @@ char* writeKey(char* p, QStringView key)
     return p;
 }
 
-// The escapes QSettings writes: \n \t \" \\ and the like, \x followed by hex
-// digits and \0 to \7 followed by octal ones. An unknown escape is kept as
-// written, backslash and all.
-qsizetype unescapeOne(QStringView raw, qsizetype i, QString& out)
-{
-    if (i + 1 >= raw.size()) {
-        out += u'\\';
-        return i + 1;
-    }
-    const QChar c = raw.at(i + 1);
-    static constexpr std::pair<char16_t, char16_t> kNamed[] = {
-        {u'a', u'\a'}, {u'b', u'\b'}, {u'f', u'\f'},  {u'n', u'\n'}, {u'r', u'\r'},  {u't', u'\t'},
-        {u'v', u'\v'}, {u'"', u'"'},  {u'\'', u'\''}, {u'?', u'?'},  {u'\\', u'\\'},
-    };
-    for (const auto& [escape, meaning] : kNamed) {
-        if (c == escape) {
-            out += QChar(meaning);
-            return i + 2;
-        }
-    }
-    if (c == u'x' && i + 2 < raw.size() && isHex(raw.at(i + 2))) {
-        uint code = 0;
-        qsizetype j = i + 2;
-        while (j < raw.size() && isHex(raw.at(j))) {
-            code = (code << 4) + static_cast<uint>(hexValue(raw.at(j)));
-            ++j;
-        }
-        out += QChar(static_cast<char16_t>(code));
-        return j;
-    }
-    if (c >= u'0' && c <= u'7') {
-        uint code = 0;
-        qsizetype j = i + 1;
-        while (j < raw.size() && raw.at(j) >= u'0' && raw.at(j) <= u'7') {
-            code = (code << 3) + (raw.at(j).unicode() - u'0');
-            ++j;
-        }
-        out += QChar(static_cast<char16_t>(code));
-        return j;
-    }
-    out += u'\\';
-    out += c;
-    return i + 2;
-}
-
-QString unescapeValue(QStringView raw)
-{
-    raw = raw.trimmed();
-    QString out;
-    qsizetype i = 0;
-    while (i < raw.size()) {
-        if (raw.at(i) == u'"') {
-            // A quoted part: everything up to the closing quote, blanks,
-            // commas and semicolons included.
-            ++i;
-            while (i < raw.size() && raw.at(i) != u'"') {
-                if (raw.at(i) == u'\\') {
-                    i = unescapeOne(raw, i, out);
-                } else {
-                    out += raw.at(i++);
-                }
-            }
-            ++i;
-        } else if (raw.at(i) == u'\\') {
-            i = unescapeOne(raw, i, out);
-        } else {
-            out += raw.at(i++);
-        }
-    }
-    // QSettings marks a text that starts with "@" by doubling it.
-    if (out.startsWith(QStringLiteral("@@"))) {
-        out.remove(0, 1);
-    } else if (out == QStringLiteral("@Invalid()")) {
-        out.clear();
-    } else if (out.startsWith(QStringLiteral("@String(")) && out.endsWith(u')')) {
-        out = out.mid(8, out.size() - 9);
-    }
-    return out;
-}
-
 // Whether the unit at i is half of a surrogate pair that is not whole: a
 // byte of a file name that is not text is carried as one of those.
 bool loneSurrogate(QStringView value, qsizetype i)
@@ -243,9 +358,9 @@ bool loneSurrogate(QStringView value, qsizetype i)
            (i + 1 >= value.size() || !QChar::isLowSurrogate(value.at(i + 1).unicode()));
 }
 
-// A value as QSettings writes it: escapes for control characters, quotes
-// and backslashes; in quotes when it holds a separator or starts or ends
-// with a blank; a leading "@" doubled.
+// A value as Qt's settings write it: escapes for control characters,
+// quotes and backslashes; in quotes when it holds a separator or starts or
+// ends with a blank, which a reader would drop; a leading "@" doubled.
 void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
 {
     const bool marked = text.startsWith(u'@');
@@ -257,6 +372,7 @@ void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
     }
     bool needsQuotes = false;
     bool escapeNextIfDigit = false;
+    bool textYet = marked; // whether any character went out unescaped
     // The characters from plain on need no escape and are not written yet:
     // they go as UTF-8 in one piece before the next escape.
     qsizetype plain = 0;
@@ -269,7 +385,7 @@ void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
         if (ch == u';' || ch == u',' || ch == u'=') {
             needsQuotes = true;
         }
-        if (escapeNextIfDigit && isHex(QChar(ch))) {
+        if (escapeNextIfDigit && isHex(ch)) {
             escape(i);
             p = hexEscape(p, ch);
             continue;
@@ -313,14 +429,19 @@ void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
             escape(i);
             *p++ = '\\';
             *p++ = named;
-        } else if (ch <= 0x1F || loneSurrogate(text, i)) {
-            // A lone surrogate has no UTF-8: its code keeps it (QSettings
-            // would write a replacement character instead).
+        } else if (ch <= 0x1F || loneSurrogate(text, i) || (ch == 0xFEFF && !textYet)) {
+            // A lone surrogate has no UTF-8: its code keeps it (Qt's
+            // settings would write a replacement character instead). A
+            // byte-order mark before any text would be dropped by a reader
+            // (Qt's settings write it as it is, and lose it).
             escape(i);
             p = hexEscape(p, ch);
             escapeNextIfDigit = true;
-        } else if (QChar::isHighSurrogate(ch)) {
-            ++i; // with its low half
+        } else {
+            textYet = true;
+            if (QChar::isHighSurrogate(ch)) {
+                ++i; // with its low half
+            }
         }
     }
     escape(text.size());
@@ -337,44 +458,60 @@ void writeValue(Output& out, QStringEncoder& utf8, QStringView text)
 
 } // namespace
 
-IniFile IniFile::parse(const QByteArray& bytes)
+IniFile IniFile::parse(QByteArrayView bytes)
 {
     IniFile file;
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QString section = QStringLiteral("General");
-    const QStringList lines = text.split(u'\n');
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        QString whole = lines.at(n);
-        // A line ending in an odd number of backslashes goes on on the next.
-        const auto continues = [](const QString& l) {
-            const qsizetype last = l.size() - 1;
-            qsizetype i = last;
-            while (i >= 0 && l.at(i) == u'\\') {
-                --i;
+    // A byte-order mark before the first line does not keep it from being
+    // a section's header; before a key it is part of the key, whose white
+    // space at the start is then kept. So Qt's settings 6.4 read it.
+    const bool marked = bytes.startsWith("\xef\xbb\xbf");
+    // A section is named by its header up to the first "/"; the rest of
+    // the header goes before each of its keys ("[Types\Old]" holds the key
+    // "Old/A" of Types). In [General], and before any header, a key with a
+    // "/" is the key after it in the section before it. Keys under an empty
+    // name ("[]", "[\x]", "\x=") are in the section "/", which no one
+    // reads, as Qt's settings give them no name to be read by.
+    bool general = true;
+    std::size_t current = file.place(QString());
+    QString keyPrefix;
+    qsizetype pos = 0;
+    Line line;
+    while (nextLine(bytes, pos, line)) {
+        const QByteArrayView text = bytes.sliced(line.start, line.size);
+        QByteArrayView header = text;
+        if (marked && line.start == 0) {
+            header = header.sliced(3);
+            while (!header.isEmpty() && isLineSpace(header.front())) {
+                header = header.sliced(1);
             }
-            return (last - i) % 2 == 1;
-        };
-        while (continues(whole) && n + 1 < lines.size()) {
-            whole.chop(1);
-            whole += lines.at(++n);
         }
-        const QStringView line = QStringView(whole).trimmed();
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) {
+        if (header.startsWith('[')) {
+            // The text after the closing bracket, if any, is not read.
+            const qsizetype close = header.indexOf(']');
+            const QByteArrayView raw = header.first(close < 0 ? header.size() : close).sliced(1).trimmed();
+            general = raw.compare("general", Qt::CaseInsensitive) == 0;
+            const QString name = general ? QString()
+                                 : raw.compare("%general", Qt::CaseInsensitive) == 0
+                                     ? QString::fromLatin1(raw.sliced(1))
+                                     : unescapeKey(raw);
+            const qsizetype slash = name.indexOf(u'/');
+            current = file.place(general ? QString() : sectionOf(name));
+            keyPrefix = slash < 0 ? QString() : name.sliced(slash + 1) + u'/';
             continue;
         }
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = unescapeKey(line.mid(1, line.size() - 2).trimmed());
-            continue;
+        if (line.equals < 0) {
+            continue; // neither a section nor a key
         }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0) {
-            continue;
+        const qsizetype equals = line.equals - line.start;
+        const QString key = unescapeKey(text.first(equals).trimmed());
+        const QString value = unescapeValue(text.sliced(equals + 1));
+        const qsizetype slash = general ? key.indexOf(u'/') : -1;
+        if (slash >= 0) {
+            const std::size_t named = file.place(sectionOf(key));
+            set(file.sections_[named], key.sliced(slash + 1), value);
+        } else {
+            set(file.sections_[current], keyPrefix + key, value);
         }
-        file.setValue(section, unescapeKey(line.left(equals).trimmed()), unescapeValue(line.mid(equals + 1)));
     }
     return file;
 }
@@ -388,30 +525,36 @@ bool IniFile::writeTo(const WriteBytes& put) const
         *p++ = after;
         out.done(p);
     };
-    const auto endLine = [&out] {
-        char* p = out.room(1);
-        *p++ = '\n';
-        out.done(p);
+    const auto writeText = [&out](QByteArrayView text) {
+        char* p = out.room(static_cast<std::size_t>(text.size()));
+        out.done(std::copy(text.begin(), text.end(), p));
     };
     for (const Section& section : sections_) {
         if (section.keys.empty()) {
             continue;
         }
         if (!out.empty()) {
-            endLine();
+            writeText("\n");
         }
-        char* p = out.room(1);
-        *p++ = '[';
-        out.done(p);
-        write(section.name, ']');
-        endLine();
+        // The keys outside any section go under [General], and a section
+        // of that name is told from them by a "%"; those of the section "/"
+        // under an empty name.
+        if (section.name.isEmpty()) {
+            writeText("[General]\n");
+        } else if (section.name == u"/") {
+            writeText("[]\n");
+        } else {
+            writeText(section.name.compare(u"general", Qt::CaseInsensitive) == 0 ? "[%" : "[");
+            write(section.name, ']');
+            writeText("\n");
+        }
         for (const auto& [key, value] : section.keys) {
             if (out.failed()) {
                 return false;
             }
             write(key, '=');
             writeValue(out, utf8, value);
-            endLine();
+            writeText("\n");
         }
     }
     return out.finish();
@@ -433,16 +576,8 @@ namespace {
 
 std::uint32_t hashOf(QStringView key)
 {
-    std::uint32_t h = 2166136261U; // FNV-1a over the UTF-16 units
-    for (const QChar c : key) {
-        h = (h ^ c.unicode()) * 16777619U;
-    }
-    // Mixed, so that the low bits that pick a slot depend on every unit.
-    h ^= h >> 16;
-    h *= 0x85EBCA6BU;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35U;
-    return h ^ (h >> 16);
+    const std::size_t hash = qHash(key, QHashSeed::globalSeed());
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 } // namespace
@@ -504,9 +639,26 @@ void IniFile::KeyIndex::grow(std::size_t slots)
 
 // ------------------------------------------------------------------ keys
 
+const IniFile::Section* IniFile::find(const QString& section) const
+{
+    const auto at = sectionAt_.constFind(section);
+    return at == sectionAt_.constEnd() ? nullptr : &sections_[*at];
+}
+
+std::size_t IniFile::place(const QString& section)
+{
+    const auto at = sectionAt_.constFind(section);
+    if (at != sectionAt_.constEnd()) {
+        return *at;
+    }
+    sectionAt_.insert(section, sections_.size());
+    sections_.push_back(Section{section, {}, {}, {}});
+    return sections_.size() - 1;
+}
+
 const QString* IniFile::value(const QString& section, const QString& key) const
 {
-    const Section* s = find(*this, section);
+    const Section* s = find(section);
     if (s == nullptr) {
         return nullptr;
     }
@@ -516,130 +668,48 @@ const QString* IniFile::value(const QString& section, const QString& key) const
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value)
 {
-    Section* s = find(*this, section);
-    if (s == nullptr) {
-        s = &sections_.emplace_back(Section{section, {}, {}, {}});
-    }
-    if (!s->previous.empty()) {
-        const std::size_t place = s->keys.size();
-        if (place < s->previous.size() && s->previous[place].first == key) {
+    set(sections_[place(section)], key, value);
+}
+
+void IniFile::set(Section& s, const QString& key, const QString& value)
+{
+    if (!s.previous.empty()) {
+        const std::size_t place = s.keys.size();
+        if (place < s.previous.size() && s.previous[place].first == key) {
             // The old keys are all different, so this one is not set yet.
-            s->keys.emplace_back(std::move(s->previous[place].first), value);
-            s->previous[place].second.clear();
+            s.keys.emplace_back(std::move(s.previous[place].first), value);
+            s.previous[place].second.clear();
             return;
         }
         // From here on the keys differ. Those set so far are in the index
-        // at their places, as before the removal; the old keys' slots would
-        // only be in the way now.
-        s->previous.clear();
-        s->where.clear();
-        for (std::size_t i = 0; i < s->keys.size(); ++i) {
-            s->where.add(s->keys, i);
+        // at their places, as before the removal; the old keys' places
+        // would only be in the way now.
+        s.previous.clear();
+        s.where.clear();
+        for (std::size_t i = 0; i < s.keys.size(); ++i) {
+            s.where.add(s.keys, i);
         }
     }
-    const std::size_t at = s->where.find(s->keys, key);
+    const std::size_t at = s.where.find(s.keys, key);
     if (at != KeyIndex::kMissing) {
-        s->keys[at].second = value;
+        s.keys[at].second = value;
         return;
     }
-    s->keys.emplace_back(key, value);
-    s->where.add(s->keys, s->keys.size() - 1);
+    s.keys.emplace_back(key, value);
+    s.where.add(s.keys, s.keys.size() - 1);
 }
 
 void IniFile::removeSection(const QString& section)
 {
     // The section is emptied where it is, its keys kept aside to be taken
     // over, and its lists keep their room.
-    Section* s = find(*this, section);
-    if (s != nullptr) {
-        std::swap(s->keys, s->previous);
-        s->keys.clear();
-        s->keys.reserve(s->previous.size());
+    const auto at = sectionAt_.constFind(section);
+    if (at != sectionAt_.constEnd()) {
+        Section& s = sections_[*at];
+        std::swap(s.keys, s.previous);
+        s.keys.clear();
+        s.keys.reserve(s.previous.size());
     }
-}
-
-// ------------------------------------------------------------------ saving
-
-FileCalls FileCalls::system()
-{
-    return {[](int fd, const char* data, std::size_t size) { return ::write(fd, data, size); },
-            [](int fd) { return ::fsync(fd); },
-            [](const char* from, const char* to) { return std::rename(from, to); }};
-}
-
-bool replaceFileDurably(const QString& path, const std::function<bool(const WriteBytes&)>& produce,
-                        QString& error, const FileCalls& calls)
-{
-    const auto failed = [&error](int code) {
-        error = QString::fromLocal8Bit(std::strerror(code));
-        return false;
-    };
-    // A link stays a link: its target is what is replaced.
-    QString target = path;
-    const QFileInfo info(path);
-    if (info.isSymLink()) {
-        target = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
-    }
-    const QFileInfo targetInfo(target);
-    const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
-    const QByteArray finalName = QFile::encodeName(targetInfo.absoluteFilePath());
-    QByteArray temporary = finalName + ".XXXXXX";
-
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return failed(errno);
-    }
-    const auto abandon = [&](int code) {
-        ::close(fd);
-        ::unlink(temporary.constData());
-        return failed(code);
-    };
-    // The new file keeps the old one's permissions.
-    struct stat old {};
-    if (::stat(finalName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-    int writeError = 0;
-    const WriteBytes put = [&](const char* data, std::size_t size) {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = calls.write(fd, data + done, size - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                writeError = n == 0 ? EIO : errno;
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    };
-    if (!produce(put)) {
-        return abandon(writeError != 0 ? writeError : EIO);
-    }
-    if (calls.fsync(fd) != 0) {
-        return abandon(errno);
-    }
-    if (::close(fd) != 0) {
-        const int code = errno;
-        ::unlink(temporary.constData());
-        return failed(code);
-    }
-    if (calls.rename(temporary.constData(), finalName.constData()) != 0) {
-        const int code = errno;
-        ::unlink(temporary.constData());
-        return failed(code);
-    }
-    // The rename itself lasts only once the folder is synced.
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-        return failed(errno);
-    }
-    const int synced = calls.fsync(dir);
-    const int code = errno;
-    ::close(dir);
-    return synced == 0 || failed(code);
 }
 
 } // namespace orvane::platform

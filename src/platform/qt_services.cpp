@@ -175,7 +175,9 @@ IniFile& QtSettingsStore::file(const QString& app)
         // none either, and is kept as it is.
         const bool opened = stored.open(QIODevice::ReadOnly);
         unreadable_ = !opened && stored.exists();
-        file_ = std::make_unique<IniFile>(opened ? IniFile::parse(stored.readAll()) : IniFile());
+        const QByteArray bytes = opened ? stored.readAll() : QByteArray();
+        holdsText_ = !bytes.trimmed().isEmpty();
+        file_ = std::make_unique<IniFile>(IniFile::parse(bytes));
     }
     return *file_;
 }
@@ -211,8 +213,15 @@ bool QtSettingsStore::flush()
     const QString where = path(app_);
     QDir().mkpath(QFileInfo(where).absolutePath());
     QString error;
-    return replaceFileDurably(
+    const Replaced replaced = replaceFileDurably(
         where, [this](const WriteBytes& put) { return file_->writeTo(put); }, error, calls_);
+    if (replaced == Replaced::NotSynced) {
+        // Saved all the same: the new file is what the next start reads.
+        qWarning("%s", qPrintable(QStringLiteral("%1 was saved, but its folder could not be synced (%2): the "
+                                                 "new file is in place, but may not be on the disk yet")
+                                      .arg(QDir::toNativeSeparators(where), error)));
+    }
+    return replaced != Replaced::No;
 }
 
 QString QtSettingsStore::location()
@@ -232,6 +241,12 @@ void QtSettingsStore::keepBackup()
     const QString backup = stored + QStringLiteral(".bak");
     QFile::remove(backup);
     QFile::copy(stored, backup);
+}
+
+bool QtSettingsStore::holdsText(const QString& app)
+{
+    file(app);
+    return holdsText_;
 }
 
 // ----------------------------------------------------------------- Desktop

@@ -1,6 +1,7 @@
 #pragma once
 
-// The real services: Qt's dialogs, QSettings, the screen and the event loop.
+// The real services: Qt's dialogs, the settings file, the screen and the
+// event loop.
 
 #include <QPointer>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/durablefile.h"
 #include "platform/inifile.h"
 #include "platform/services.h"
 
@@ -33,10 +35,10 @@ private:
     QPointer<QWidget> mainWindow_;
 };
 
-// The settings store: the file $XDG_CONFIG_HOME/<app>/<app>.conf in the
-// format QSettings writes, read whole at first use and written whole, durably,
-// at each flush. Tests give a file of their own, and may replace the system
-// calls of a save to make one fail.
+// The settings store: the file $XDG_CONFIG_HOME/<app>/<app>.conf in the INI
+// format Qt's settings write, read whole at first use and written whole,
+// durably, at each flush. Tests give a file of their own, and may replace
+// the system calls of a save to make one fail.
 class QtSettingsStore final : public SettingsStore {
 public:
     QtSettingsStore();
@@ -52,6 +54,7 @@ public:
     bool flush() override;
     QString location() override;
     void keepBackup() override;
+    bool holdsText(const QString& app) override;
 
     void setFileCalls(FileCalls calls) { calls_ = std::move(calls); }
 
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<IniFile> file_;
     // The file is there but could not be read: it is never written over.
     bool unreadable_ = false;
+    bool holdsText_ = false;
     FileCalls calls_ = FileCalls::system();
 };
 

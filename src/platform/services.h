@@ -72,6 +72,9 @@ public:
     virtual QString location() = 0;
     // Keeps a copy of what is stored now beside it, replacing an older copy.
     virtual void keepBackup() = 0;
+    // Whether the store held any text when it was read (none when there was
+    // no store).
+    virtual bool holdsText(const QString& app) = 0;
 };
 
 // Starts a program without waiting for it. The program is run exactly as
