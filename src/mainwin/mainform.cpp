@@ -120,7 +120,8 @@ void MainForm::buildMenu()
 void MainForm::placeControls()
 {
     const platform::TwipsScale scale = layout_.apply(font());
-    resize(scale.pixels(4710), scale.pixels(3945) + menuBar()->sizeHint().height());
+    platform::resizeForControls(*this,
+                                {scale.pixels(4710), scale.pixels(3945) + menuBar()->sizeHint().height()});
 }
 
 void MainForm::changeEvent(QEvent* event)

@@ -150,6 +150,14 @@ bool captionFits(const QWidget& control, const QFont& font)
     return true;
 }
 
+void resizeForControls(QWidget& form, const QSize& size)
+{
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        form.setMinimumSize(size);
+    }
+    form.resize(size);
+}
+
 void showModal(QWidget& form)
 {
     QEventLoop loop;

@@ -13,6 +13,11 @@ namespace orvane::platform {
 // Shows a window modally and returns when it is hidden again.
 void showModal(QWidget& form);
 
+// Gives a window the size its controls were placed for. A Wayland
+// compositor answers a program's own resize with the size it last chose,
+// which would undo it: there the size is also the least the window takes.
+void resizeForControls(QWidget& form, const QSize& size);
+
 // Shortens a wrapping label to the whole lines that fit in its height, so
 // that a text longer than the label ends on a full line, not half a one.
 void showWholeLines(QWidget& label);
