@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QLineEdit>
 #include <QSettings>
 #include <QTest>
 
@@ -11,64 +10,13 @@ using platform::Answer;
 
 namespace {
 
-// What both windows show: the chosen position and text of each type list,
-// each file list, each description, and which preferences buttons are on.
-struct Shown {
-    QString mainType, prefType, mainFiles, prefFiles, mainDesc, prefDesc, buttons;
-    bool operator==(const Shown&) const = default;
-};
+using test::items;
+using test::Shown;
 
 // Both windows showing the same type.
 Shown both(const QString& type, const QString& files, const QString& desc, const QString& buttons)
 {
     return {type, type, files, files, desc, desc, buttons};
-}
-
-char* toString(const Shown& v)
-{
-    return QTest::toString(
-        u"main type \"%1\", preferences type \"%2\", main files \"%3\", preferences files "
-        "\"%4\", main description \"%5\", preferences description \"%6\", buttons %7"_s.arg(
-            v.mainType, v.prefType, v.mainFiles, v.prefFiles, v.mainDesc, v.prefDesc, v.buttons));
-}
-
-QString items(const platform::ComboBox& list)
-{
-    QStringList names;
-    for (int i = 0; i < list.listCount(); ++i) {
-        names << list.item(i);
-    }
-    return names.join(u',');
-}
-
-QString items(const platform::FileListBox& list)
-{
-    QStringList names;
-    for (int i = 0; i < list.listCount(); ++i) {
-        names << list.item(i);
-    }
-    return names.join(u',');
-}
-
-QString chosen(const platform::ComboBox& c)
-{
-    return QString::number(c.listIndex()) + u' ' + c.lineEdit()->text();
-}
-
-Shown view(test::Harness& h)
-{
-    PrefForm& p = h.pref();
-    Shown v{chosen(h.main().TypeCombo),
-            chosen(p.TypeCombo),
-            items(h.main().FileList),
-            items(p.PrefFile),
-            h.main().DescLabel.text(),
-            p.DescLabel.text(),
-            {}};
-    for (const auto& button : p.PrefButton) {
-        v.buttons += button.isEnabled() ? u'1' : u'0';
-    }
-    return v;
 }
 
 const QString kSample = u"*.*|*.*"_s, kName = u"Enter the name you would like to call this type of file."_s,
@@ -99,11 +47,11 @@ private Q_SLOTS:
         h.addType(u"Bare"_s, QString(), mixed, u"No ending"_s);
         h.addType(u"Texts"_s, u"txt"_s, h.dir.filePath(u"Gone/"_s), u"Went away"_s);
         const QString texts = u"a.txt,B.TXT,b2.txt,m.Txt"_s;
-        const auto pick = [&](int position) { return h.main().TypeCombo.setListIndex(position), view(h); };
+        const auto pick = [&](int position) { return h.main().TypeCombo.setListIndex(position), h.shown(); };
         QCOMPARE(pick(1), both(u"1 Texts"_s, texts, u"Plain text"_s, u"111111"_s));
         // Text in the type box that names no type changes no list or description.
         h.main().TypeCombo.setText(u"Nothing"_s);
-        QCOMPARE(view(h), both(u"-1 Nothing"_s, texts, u"Plain text"_s, u"111111"_s));
+        QCOMPARE(h.shown(), both(u"-1 Nothing"_s, texts, u"Plain text"_s, u"111111"_s));
         QCOMPARE(pick(2), both(u"2 Packed"_s, u"x.tar.gz,Z.TAR.GZ"_s, u"Archives"_s, u"111111"_s));
         QCOMPARE(pick(3), both(u"3 Bare"_s, u"notes,txt"_s, u"No ending"_s, u"111111"_s));
 
@@ -149,7 +97,7 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::No);
         open(0);
         QCOMPARE(h.names().join(u',') + u' ' + h.g.Types[0].App, u"Texts,Others "_s + app);
-        QCOMPARE(view(h).mainType + u'/' + view(h).prefType, u"0 Texts/0 Texts"_s);
+        QCOMPARE(h.shown().mainType + u'/' + h.shown().prefType, u"0 Texts/0 Texts"_s);
         h.dialogs.answer(Answer::Yes).choose(other);
         open(0);
         const auto& chooser = h.dialogs.shown[3].file;
@@ -164,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 8"_s);
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo), u"Others Others"_s);
-        QCOMPARE(view(h), both(u"-1 "_s, {}, u"Plain text"_s, u"010000"_s));
+        QCOMPARE(h.shown(), both(u"-1 "_s, {}, u"Plain text"_s, u"010000"_s));
     }
 
     void addingTypes()

@@ -15,26 +15,7 @@ namespace {
 const QString kMissing = u"The path for this type cannot be found.  If you deleted it or renamed it you will "
                          "need to change the path in the preferences.\r\n\r\nGo there now?"_s;
 
-// What both windows show of the chosen type.
-struct View {
-    int mainIndex;       // the main window's type list
-    int prefIndex;       // the preferences window's type list
-    QString description; // the preferences window's
-    QString pattern;     // of the preferences file list
-    L files;             // the preferences file list's names
-    QString buttons;     // "1" for each usable preferences button, "0" for each other
-    bool operator==(const View&) const = default;
-};
-
-char* toString(const View& v)
-{
-    return QTest::toString(
-        u"main %1, preferences %2, description \"%3\", pattern \"%4\", files {%5}, buttons %6"_s
-            .arg(v.mainIndex)
-            .arg(v.prefIndex)
-            .arg(v.description, v.pattern, v.files.join(u", "_s), v.buttons));
-}
-
+using test::Shown;
 const QString kAllOn = u"111111"_s, kOnlyDone = u"010000"_s;
 
 // Text, Images and Notes, each with a folder holding one file of its type; nothing chosen yet.
@@ -52,21 +33,6 @@ struct Fix : test::Harness {
         addType(u"Notes"_s, u"txt"_s, other, u"My notes"_s);
     }
     ~Fix() { QCOMPARE(dialogs.pending(), 0); }
-
-    View view()
-    {
-        View out{main().TypeCombo.listIndex(),
-                 p.TypeCombo.listIndex(),
-                 p.DescLabel.text(),
-                 p.PrefFile.pattern(),
-                 {},
-                 {}};
-        for (int i = 0; i < p.PrefFile.listCount(); ++i)
-            out.files << p.PrefFile.item(i);
-        for (const auto& button : p.PrefButton)
-            out.buttons += button.isEnabled() ? u'1' : u'0';
-        return out;
-    }
 };
 
 } // namespace
@@ -79,21 +45,24 @@ private Q_SLOTS:
     {
         Fix h;
         h.p.TypeCombo.setText(u"Images"_s); // typed while the main window has no type: nothing shown
-        QCOMPARE(h.view(), (View{-1, 1, u""_s, u"&.&"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"1 Images"_s, {}, {}, {}, {}, kOnlyDone}));
         h.main().TypeCombo.setListIndex(1); // the preferences list follows the main window
-        QCOMPARE(h.view(), (View{1, 1, u"Pictures"_s, u"*.png"_s, {u"p.png"_s}, kAllOn}));
+        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"1 Images"_s, u"p.png"_s, u"p.png"_s, u"Pictures"_s,
+                                   u"Pictures"_s, kAllOn}));
         h.p.TypeCombo.setListIndex(2); // chosen here, only this list moves
-        QCOMPARE(h.view(), (View{1, 2, u"My notes"_s, u"*.txt"_s, {u"z.txt"_s}, kAllOn}));
+        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"2 Notes"_s, u"p.png"_s, u"z.txt"_s, u"Pictures"_s,
+                                   u"My notes"_s, kAllOn}));
         h.p.TypeCombo.setText({});
-        QCOMPARE(h.view(), (View{1, -1, u""_s, u"&.&"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"-1 "_s, u"p.png"_s, {}, u"Pictures"_s, {}, kOnlyDone}));
         h.p.TypeCombo.setText(u"Ima"_s); // typed: the main window's type is shown
-        QCOMPARE(h.view(), (View{1, -1, u"Pictures"_s, u"*.png"_s, {u"p.png"_s}, kAllOn}));
+        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"-1 Ima"_s, u"p.png"_s, u"p.png"_s, u"Pictures"_s,
+                                   u"Pictures"_s, kAllOn}));
 
         // Opened twice from the menu, modally, "Done" returns each time to the same view; browsing
         // shows other files but never changes the type.
         h.p.PrefDir.setFolder(h.other);
         L seen;
-        QList<View> views;
+        QList<Shown> views;
         for (int round = 0; round < 2; ++round) {
             QTimer::singleShot(5000, &h.p, [&] {
                 seen << u"hung"_s;
@@ -101,7 +70,7 @@ private Q_SLOTS:
             });
             QTimer::singleShot(0, &h.p, [&] {
                 seen << u"open: shown %1, modal %2"_s.arg(int(h.p.isVisible())).arg(int(h.p.isModal()));
-                views << h.view();
+                views << h.shown();
                 h.p.PrefButton_MouseMove(PrefForm::ChangePath);
                 h.p.PrefButton[1].click();
             });
@@ -110,8 +79,9 @@ private Q_SLOTS:
         }
         const L once = {u"open: shown 1, modal 1"_s, u"closed: shown 0, hint \"\""_s};
         QCOMPARE(seen, once + once);
-        const View opened{1, -1, u"Pictures"_s, u"*.png"_s, {u"x.png"_s}, kAllOn};
-        QCOMPARE(views, QList<View>(2, opened));
+        const Shown opened{u"1 Images"_s, u"-1 Ima"_s,   u"p.png"_s, u"x.png"_s,
+                           u"Pictures"_s, u"Pictures"_s, kAllOn};
+        QCOMPARE(views, QList<Shown>(2, opened));
         QCOMPARE(h.g.Types[1].Path, h.images);
     }
 
@@ -125,7 +95,8 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::Yes).choose(h.file(fresh, u"n.md"_s));
         h.main().TypeCombo.setListIndex(3);
         QCOMPARE(h.g.Types[3].Path + h.g.Types[0].Path, fresh + h.text);
-        QCOMPARE(h.view(), (View{3, 3, u"Lost"_s, u"*.md"_s, {u"n.md"_s}, kAllOn}));
+        QCOMPARE(h.shown(),
+                 (Shown{u"3 Text"_s, u"3 Text"_s, u"n.md"_s, u"n.md"_s, u"Lost"_s, u"Lost"_s, kAllOn}));
         QCOMPARE(h.dialogs.shown.at(0).help(), u"Orvane orvane.hlp 9"_s);
 
         // Yes then Cancel, and No: removed without a question.
@@ -178,21 +149,23 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::Yes).choose(chosen);
         h.p.PrefButton_Click(PrefForm::OpensWith);
         h.p.PrefButton_Click(PrefForm::OpensWith);
-        QCOMPARE(h.view(), (View{1, 1, u"Pictures"_s, u"*.png"_s, {u"p.png"_s}, kAllOn}));
+        const Shown images{u"1 Images"_s, u"1 Images"_s, u"p.png"_s, u"p.png"_s,
+                           u"Pictures"_s, u"Pictures"_s, kAllOn};
+        QCOMPARE(h.shown(), images);
 
         // Name, then description: cancelled, nothing is refilled; an answer is kept exactly and
         // both lists are refilled.
         h.dialogs.type({}).type(u"  My Pics "_s);
         h.p.PrefButton_Click(PrefForm::ChangeName);
-        QCOMPARE(h.view(), (View{1, 1, u"Pictures"_s, u"*.png"_s, {u"p.png"_s}, kAllOn}));
+        QCOMPARE(h.shown(), images);
         h.p.PrefButton_Click(PrefForm::ChangeName);
         QCOMPARE(h.names(), L({u"Text"_s, u"  My Pics "_s, u"Notes"_s}));
-        QCOMPARE(h.view(), (View{-1, -1, u"Pictures"_s, u"&.&"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"Pictures"_s, u"Pictures"_s, kOnlyDone}));
         h.main().TypeCombo.setListIndex(2);
         h.dialogs.type(u" Notes & more "_s);
         h.p.PrefButton_Click(PrefForm::ChangeDescription);
         QCOMPARE(h.g.Types[2].Desc, u" Notes & more "_s);
-        QCOMPARE(h.view(), (View{-1, -1, u""_s, u"&.&"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"My notes"_s, {}, kOnlyDone}));
         const QString opens =
                           u"Currently opens with\r\n/usr/bin/viewer\r\n\r\nWould you like to change this?"_s,
                       name = u"What would you like to call this?"_s;
@@ -209,7 +182,8 @@ private Q_SLOTS:
         const auto& file = h.dialogs.shown.last().file;
         QCOMPARE(file.filter + u'|' + file.initialFolder + file.fileName, u"Text (*.txt)|*.txt|"_s + h.text);
         QCOMPARE(h.g.Types[0].Path, h.other);
-        QCOMPARE(h.view(), (View{0, 0, u"Plain text"_s, u"*.txt"_s, {u"a.txt"_s}, kAllOn}));
+        QCOMPARE(h.shown(), (Shown{u"0 Text"_s, u"0 Text"_s, u"a.txt"_s, u"a.txt"_s, u"Plain text"_s,
+                                   u"Plain text"_s, kAllOn}));
 
         // No keeps the type; Yes removes the first of three and moves the others down.
         h.dialogs.shown.clear();
@@ -219,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(h.dialogs.texts(), L(2, u"Are you sure you wish to remove the listing - Text?"_s));
         QCOMPARE(h.names(), L({u"  My Pics "_s, u"Notes"_s}));
         QCOMPARE(h.g.Types[0].App + h.g.Types[1].Path, chosen + h.other);
-        QCOMPARE(h.view(), (View{-1, -1, u"Plain text"_s, u"&.&"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"Plain text"_s, u"Plain text"_s, kOnlyDone}));
     }
 };
 

@@ -15,6 +15,24 @@
 
 namespace orvane::test {
 
+// The items of a type list or a file list, joined by ",".
+template <typename List> QString items(const List& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.listCount(); ++i)
+        names << list.item(i);
+    return names.join(u',');
+}
+
+// What both windows show: each type list's chosen position and text, each
+// file list, each description, and which preferences buttons are on ("1"
+// or "0" for each, in the buttons' order).
+struct Shown {
+    QString mainType, prefType, mainFiles, prefFiles, mainDesc, prefDesc, buttons;
+    bool operator==(const Shown&) const = default;
+};
+char* toString(const Shown& shown);
+
 class Harness {
 public:
     // settings: the text of the settings file before start ("" for none).
@@ -35,6 +53,7 @@ public:
     void addType(const QString& name, const QString& ext, const QString& path, const QString& desc = {},
                  const QString& app = {});
     [[nodiscard]] QStringList names() const;
+    [[nodiscard]] Shown shown();
 
     // Runs a step that ends the program; its exit code, or -1 when it did not.
     template <typename Step> int endingCode(Step&& step)
