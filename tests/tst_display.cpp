@@ -1,13 +1,16 @@
 // The program's windows on a real display, in-process: what only a real
 // display shows. Run twice, on Xvfb with the xcb platform and on a headless
-// sway with the wayland platform; the desktop's font comes from qt6ct.
+// sway with the wayland platform, which gives windows titled "Started" or
+// "Running" no focus when they appear; the desktop's font comes from qt6ct.
+// The application the tests start is this executable, run as
+// `--child TITLE FILE`.
 
-#include <QAbstractProxyModel>
+#include <QAbstractNativeEventFilter>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -19,18 +22,25 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
 
+#include <unistd.h>
+#include <xcb/xcb.h>
+
 #include "catalogue/catalogue.h"
+#include "platform/activation.h"
 #include "platform/failure.h"
-#include "platform/forms.h"
 #include "platform/helpkey.h"
+#include "platform/session.h"
+#include "platform/system_starter.h"
 #include "shell/dialogs.h"
 #include "shell/errorreport.h"
 #include "support/harness.h"
 #include "support/processes.h"
 
 using namespace orvane;
+using namespace orvane::platform;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -41,11 +51,11 @@ constexpr double kDesktopPoints = 10.0; // the font qt6ct gives, set up in main(
 // programs and associations are the harness's. F1 asks the starter for help.
 struct RealProgram {
     test::Harness h;
-    platform::QtDialogs real;
-    platform::Services services{real, h.settings, h.starter, h.associations, h.desktop};
+    QtDialogs real;
+    Services services{real, h.settings, h.starter, h.associations, h.desktop};
     Globals g{services};
     MainForm main{g};
-    platform::HelpKey helpKey{[this](int topic) { ShowHelpTopic(g, topic); }};
+    HelpKey helpKey{[this](int topic) { ShowHelpTopic(g, topic); }};
 
     RealProgram()
     {
@@ -54,54 +64,54 @@ struct RealProgram {
         main.Form_Load();
         main.show();
         main.activateWindow();
-        // Wayland lets no program activate its windows: the compositor does.
-        QTRY_VERIFY(main.isActiveWindow());
+        QTRY_VERIFY(main.isActiveWindow()); // on Wayland the compositor activates it
     }
-    // A type whose folder holds two letters.
+    // A type whose folder holds two letters and a note.
     void letters()
     {
         const QString folder = h.folder(u"letters"_s);
-        for (const QString& name : {u"dear.txt"_s, u"THANKS.TXT"_s, u"readme"_s}) {
+        for (const QString& name : {u"dear.txt"_s, u"THANKS.TXT"_s, u"readme"_s})
             h.file(folder, name);
-        }
         AddType(g, {u"Letters"_s, u"txt"_s, folder, u"Letters to friends, family and the bank"_s,
                     u"/bin/true"_s});
     }
-    // The heading of the help page last asked for.
+    // The heading of the help page last asked for, and the file last opened.
     [[nodiscard]] QString helpShown() const
     {
-        const QString page =
-            h.starter.started.isEmpty() ? QString() : h.starter.started.last().arguments.value(0);
-        const auto found =
-            QRegularExpression(u"<h1>(.*)</h1>"_s).match(QString::fromUtf8(test::readFile(page)));
-        return found.captured(1);
+        const QString page = h.starter.started.last().arguments.value(0);
+        return QRegularExpression(u"<h1>(.*)</h1>"_s)
+            .match(QString::fromUtf8(test::readFile(page)))
+            .captured(1);
+    }
+    [[nodiscard]] QString opened() const
+    {
+        return h.starter.started.last().arguments.value(0).section(u'/', -1);
     }
 };
 
 // The user at each window that comes up modally, in turn: one step per
 // window, which answers it and says what it showed; each window's owner on
-// the display (its transient parent) is named by owner().
+// the display (its transient parent) is kept too.
 class User {
 public:
     using Step = std::function<QString(QWidget*)>;
-    User(QList<Step> steps, std::function<QString(const QWindow*)> owner)
-        : steps_(std::move(steps)), owner_(std::move(owner))
+    explicit User(QList<Step> steps) : steps_(std::move(steps))
     {
         QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
             QWidget* modal = QApplication::activeModalWidget();
             if (modal != nullptr && modal != last_ && !steps_.isEmpty() && modal->isVisible()) {
                 last_ = modal;
-                owners << owner_(modal->windowHandle()->transientParent());
+                owners << modal->windowHandle()->transientParent();
                 seen << steps_.takeFirst()(modal);
             }
         });
         timer_.start(20);
     }
-    QStringList seen, owners;
+    QStringList seen;
+    QList<const QWindow*> owners;
 
 private:
     QList<Step> steps_;
-    std::function<QString(const QWindow*)> owner_;
     QPointer<QWidget> last_;
     QTimer timer_;
 };
@@ -113,21 +123,19 @@ void typePath(QWidget* dialog, const QString& path)
     QTest::keyClick(name, Qt::Key_Return);
 }
 
-// The names a file dialog lists in its folder, once it has read them.
-QStringList listed(QFileDialog* dialog)
+// A file dialog's filter and the names it lists, once it has read them all.
+QString listed(QWidget* dialog)
 {
     auto* view = dialog->findChild<QListView*>(u"listView"_s);
     QStringList names, before;
     for (int tries = 0; tries < 100 && (names.isEmpty() || names != before); ++tries) {
         QTest::qWait(50);
-        before = names;
-        names.clear();
-        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        before = std::exchange(names, {});
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
             names << view->model()->index(row, 0, view->rootIndex()).data().toString();
-        }
         names.sort();
     }
-    return names;
+    return dialog->findChild<QComboBox*>(u"fileTypeCombo"_s)->currentText() + u": "_s + names.join(u' ');
 }
 
 // Captions cut, wrapping labels showing part of a line.
@@ -136,17 +144,57 @@ QStringList cutCaptions(const QWidget& window)
     QStringList out;
     for (const QWidget* w : window.findChildren<QWidget*>()) {
         const QFontMetrics metrics(w->font());
-        if (const auto* label = qobject_cast<const QLabel*>(w); label && w->isVisible()) {
-            if (!label->wordWrap() ? label->sizeHint().width() > label->width()
-                                   : label->height() % metrics.lineSpacing() != 0) {
-                out << label->objectName() + u": "_s + label->text();
-            }
-        } else if (const auto* button = qobject_cast<const QPushButton*>(w);
-                   button && metrics.horizontalAdvance(button->text()) > button->width() - 4) {
-            out << button->text();
-        }
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* button = qobject_cast<const QPushButton*>(w);
+        if ((label && w->isVisible() &&
+             (label->wordWrap() ? label->height() % metrics.lineSpacing() != 0
+                                : label->sizeHint().width() > label->width())) ||
+            (button && metrics.horizontalAdvance(button->text()) > button->width() - 4))
+            out << w->objectName() + (label ? label->text() : button->text());
     }
     return out;
+}
+
+// X11's startup-notification messages as they reach the root window.
+struct StartupMessages final : QAbstractNativeEventFilter {
+    bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override
+    {
+        const auto* event = static_cast<xcb_client_message_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && event->format == 8) {
+            pending += QByteArray(reinterpret_cast<const char*>(event->data.data8), 20);
+            if (pending.contains('\0'))
+                texts << QString::fromUtf8(std::exchange(pending, {}).split('\0').constFirst());
+        }
+        return false;
+    }
+    QStringList texts;
+    QByteArray pending;
+};
+
+// Whether sway carries out the command; one with criteria fails when no
+// window meets them.
+bool sway(const QString& command)
+{
+    return QProcess::execute(u"swaymsg"_s, {u"-q"_s, command}) == 0;
+}
+
+// The started application: writes its process id and the token and startup
+// id it was given, one a line, then shows a window that asks for the focus
+// once the compositor shows it.
+int child(int argc, char** argv)
+{
+    test::writeFile(QString::fromLocal8Bit(argv[3]), QByteArray::number(::getpid()) + '\n' +
+                                                         qgetenv(kTokenVariable) + '\n' +
+                                                         qgetenv(kStartupIdVariable));
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QString::fromLocal8Bit(argv[2]));
+    window.show();
+    if (QTest::qWaitForWindowExposed(&window)) {
+        QTest::qWait(200);
+        window.activateWindow();
+    }
+    return QApplication::exec();
 }
 
 } // namespace
@@ -154,7 +202,63 @@ QStringList cutCaptions(const QWidget& window)
 class TestDisplay : public QObject {
     Q_OBJECT
 
+public:
+    TestDisplay()
+    {
+        acting_.setWindowTitle(u"Acting"_s);
+        QCoreApplication::instance()->installNativeEventFilter(&x11_);
+    }
+
+private:
+    const bool wayland_ = QGuiApplication::platformName() == u"wayland"_s;
+    QTemporaryDir dir_;
+    SystemStarter starter_;
+    StartupMessages x11_;
+    QWidget acting_; // the window the user acts in
+    QList<pid_t> children_;
+    qint64 elapsed_ = 0; // the last start's
+
+    // Starts the child as a plain program or through a desktop entry, the
+    // compositor stopped meanwhile if asked; the token and startup id it was
+    // given, once it writes them.
+    QList<QByteArray> start(bool entry, const QString& title, bool stalled = false)
+    {
+        const QString out = dir_.filePath(QString::number(children_.size()));
+        QFile::remove(out);
+        const QString self = QCoreApplication::applicationFilePath();
+        test::writeFile(out + u".desktop"_s, "[Desktop Entry]\nType=Application\nName=Child\nExec=" +
+                                                 (self + u" --child "_s + title).toUtf8() + " %f\n");
+        test::DisplayServer::signalOwnServer(stalled ? SIGSTOP : SIGCONT);
+        QElapsedTimer timer;
+        timer.start();
+        starter_.start(entry ? out + u".desktop"_s : self,
+                       (entry ? QStringList() : QStringList{u"--child"_s, title}) << out);
+        elapsed_ = timer.elapsed();
+        test::DisplayServer::signalOwnServer(SIGCONT);
+        QList<QByteArray> lines;
+        for (QDeadlineTimer deadline(10000); lines.size() < 3 && !deadline.hasExpired(); QTest::qWait(20))
+            lines = test::readFile(out).split('\n');
+        if (const pid_t pid = lines.value(0).toInt(); pid > 0) // 0 would be our own group
+            children_ << pid;
+        return lines.mid(1);
+    }
+
+    void focusActing()
+    {
+        acting_.show();
+        wayland_ ? (void)sway(u"[title=\"^Acting$\"] focus"_s) : acting_.activateWindow();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), acting_.windowHandle());
+    }
+
 private Q_SLOTS:
+    void cleanup()
+    {
+        for (const pid_t pid : std::exchange(children_, {}))
+            ::kill(pid, SIGKILL);
+        x11_.texts.clear();
+        LaunchIds::clearEnvironment();
+    }
+
     void addingATypeThroughTheRealDialogs()
     {
         RealProgram p;
@@ -164,47 +268,43 @@ private Q_SLOTS:
         QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
         p.h.file(tools, u"writer.desktop"_s, "[Desktop Entry]\n"); // offered too
         p.h.file(tools, u"readme.txt"_s, "words\n");               // not offered
-        const auto answer = [](QWidget* w, const QString& text) {
-            auto* box = qobject_cast<QInputDialog*>(w);
-            const QString prompt = box->labelText();
-            box->setTextValue(text);
-            box->accept();
-            return prompt;
+        const auto open = [](const QString& folder, const QString& file) {
+            return [folder, file](QWidget* w) {
+                qobject_cast<QFileDialog*>(w)->setDirectory(folder);
+                const QString shown = listed(w);
+                typePath(w, file);
+                return shown;
+            };
         };
-        User user(
-            {[&](QWidget* w) {
-                 typePath(w, sample);
-                 return qobject_cast<QFileDialog*>(w)->selectedNameFilter();
-             },
-             [&](QWidget* w) { return answer(w, u"  Archives "_s); },
-             [&](QWidget* w) { return answer(w, u"Packed"_s); },
-             [&](QWidget* w) {
-                 auto* box = qobject_cast<QMessageBox*>(w);
-                 const bool yesFirst = box->defaultButton() == box->button(QMessageBox::Yes) &&
-                                       box->escapeButton() == box->button(QMessageBox::No);
-                 box->button(QMessageBox::Yes)->click();
-                 return box->text() + (yesFirst ? u" [Yes]"_s : u""_s);
-             },
-             [&](QWidget* w) {
-                 auto* dialog = qobject_cast<QFileDialog*>(w);
-                 dialog->setDirectory(tools);
-                 const QString offered = listed(dialog).join(u' ');
-                 typePath(w, program);
-                 return offered;
-             }},
-            [&](const QWindow* owner) { return owner == p.main.windowHandle() ? u"main"_s : u"other"_s; });
+        const auto answer = [](const QString& text) {
+            return [text](QWidget* w) {
+                auto* box = qobject_cast<QInputDialog*>(w);
+                box->setTextValue(text);
+                box->accept();
+                return box->labelText();
+            };
+        };
+        User user({open(docs, sample), answer(u"  Archives "_s), answer(u"Packed"_s),
+                   [](QWidget* w) {
+                       auto* box = qobject_cast<QMessageBox*>(w);
+                       const bool yesFirst = box->defaultButton() == box->button(QMessageBox::Yes) &&
+                                             box->escapeButton() == box->button(QMessageBox::No);
+                       box->button(QMessageBox::Yes)->click();
+                       return box->text() + (yesFirst ? u" [Yes]"_s : u""_s);
+                   },
+                   open(tools, program)});
         p.main.MnuAddType_Click();
         QCOMPARE(user.seen,
-                 QStringList({u"*.*"_s, u"Enter the name you would like to call this type of file."_s,
+                 QStringList({u"*.*: Makefile Report.Tar.GZ"_s,
+                              u"Enter the name you would like to call this type of file."_s,
                               u"Enter a description."_s,
                               u"No application is setup to handle this type of file.  Would you like "
                               "to choose one? [Yes]"_s,
-                              u"viewer writer.desktop"_s}));
-        QCOMPARE(user.owners, QStringList(5, u"main"_s));
+                              u"Programs (*): viewer writer.desktop"_s}));
+        QCOMPARE(user.owners, QList<const QWindow*>(5, p.main.windowHandle()));
         const TypeRecord& t = p.g.Types.at(0);
         QCOMPARE(QStringList({t.Name, t.Ext, t.Path, t.Desc, t.App}),
-                 QStringList(
-                     {u"  Archives "_s, u"tar.gz"_s, p.h.dir.filePath(u"My Docs/"_s), u"Packed"_s, program}));
+                 QStringList({u"  Archives "_s, u"tar.gz"_s, docs, u"Packed"_s, program}));
     }
 
     void boxesOverPreferencesBelongToIt()
@@ -221,8 +321,8 @@ private Q_SLOTS:
         };
         const auto cancel = [](bool names) { // the file dialog's filter, and the names it lists
             return [names](QWidget* w) {
-                const QString shown = w->findChild<QComboBox*>(u"fileTypeCombo"_s)->currentText() + u": "_s +
-                                      (names ? listed(qobject_cast<QFileDialog*>(w)).join(u' ') : QString());
+                const QString shown =
+                    names ? listed(w) : w->findChild<QComboBox*>(u"fileTypeCombo"_s)->currentText();
                 qobject_cast<QDialog*>(w)->reject();
                 return shown;
             };
@@ -230,22 +330,16 @@ private Q_SLOTS:
         User user({press(PrefForm::OpensWith),
                    [](QWidget* w) {
                        qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click();
-                       return u"QMessageBox"_s;
+                       return u"box"_s;
                    },
-                   cancel(false), press(PrefForm::ChangePath), cancel(true), press(PrefForm::Done)},
-                  [&](const QWindow* owner) {
-                      return owner == pref.windowHandle()     ? u"over Preferences"_s
-                             : owner == p.main.windowHandle() ? u"over main"_s
-                                                              : u"over nothing"_s;
-                  });
+                   cancel(false), press(PrefForm::ChangePath), cancel(true), press(PrefForm::Done)});
         pref.move(0, 0); // reopened, it is centred again
         p.main.MnuPreferences_Click();
-        QCOMPARE(user.seen,
-                 QStringList({u"Preferences"_s, u"QMessageBox"_s, u"Programs (*): "_s, u"Preferences"_s,
-                              u"Letters (*.txt): THANKS.TXT dear.txt"_s, u"Preferences"_s}));
-        QCOMPARE(user.owners, QStringList({u"over main"_s, u"over Preferences"_s, u"over Preferences"_s,
-                                           u"over main"_s, u"over Preferences"_s, u"over main"_s}));
-        if (QGuiApplication::platformName() == u"xcb"_s) { // only X11 lets a program place its windows
+        QCOMPARE(user.seen, QStringList({u"Preferences"_s, u"box"_s, u"Programs (*)"_s, u"Preferences"_s,
+                                         u"Letters (*.txt): THANKS.TXT dear.txt"_s, u"Preferences"_s}));
+        const QWindow *main = p.main.windowHandle(), *over = pref.windowHandle();
+        QCOMPARE(user.owners, QList<const QWindow*>({main, over, over, main, over, main}));
+        if (!wayland_) { // only X11 lets a program place its windows
             const QPoint middle = QGuiApplication::primaryScreen()->geometry().center();
             QVERIFY((pref.frameGeometry().center() - middle).manhattanLength() <= 2);
             QVERIFY((p.main.frameGeometry().center() - middle).manhattanLength() <= 2);
@@ -269,7 +363,7 @@ private Q_SLOTS:
         for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
             QTest::keyClick(&p.main.FileList, Qt::Key_Down);
             QTest::keyClick(&p.main.FileList, enter);
-            opened << p.h.starter.started.last().arguments.value(0).section(u'/', -1);
+            opened << p.opened();
         }
         QCOMPARE(opened, QStringList({u"dear.txt"_s, u"THANKS.TXT"_s}));
         // A double-click opens the file once.
@@ -278,7 +372,7 @@ private Q_SLOTS:
         QTest::mouseDClick(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QTest::mouseRelease(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QCOMPARE(p.h.starter.started.size(), 3);
-        QCOMPARE(p.h.starter.started.last().arguments.value(0).section(u'/', -1), u"dear.txt"_s);
+        QCOMPARE(p.opened(), u"dear.txt"_s);
     }
 
     void f1OpensThePageOfWhatHasTheFocus()
@@ -287,14 +381,14 @@ private Q_SLOTS:
         PrefForm& pref = p.main.prefForm();
         p.main.Label1.setFocusPolicy(Qt::StrongFocus); // a label: its window's page
         QStringList pages;
-        const auto f1 = [&](QWidget* w) {
-            w->setFocus();
-            QTest::keyClick(w, Qt::Key_F1);
-            pages << p.helpShown();
+        const auto f1 = [&](const QList<QWidget*>& widgets) {
+            for (QWidget* w : widgets) {
+                w->setFocus();
+                QTest::keyClick(w, Qt::Key_F1);
+                pages << p.helpShown();
+            }
         };
-        for (QWidget* w : QList<QWidget*>{&p.main.FileList, p.main.TypeCombo.lineEdit(), &p.main.Label1}) {
-            f1(w);
-        }
+        f1({&p.main.FileList, p.main.TypeCombo.lineEdit(), &p.main.Label1});
         // A highlighted menu item, or an open menu.
         for (QAction* item : {p.main.MnuAddType, p.main.MnuExit, p.main.MnuPreferences, p.main.MnuContents,
                               p.main.MnuAbout, p.main.MnuFile->menuAction(), p.main.MnuHelp->menuAction()}) {
@@ -309,24 +403,20 @@ private Q_SLOTS:
         pref.show();
         pref.activateWindow();
         QTRY_VERIFY(pref.isActiveWindow());
-        for (QWidget* w :
-             QList<QWidget*>{&pref.PrefButton[3], &pref.PrefDir, &pref.PrefFile, &pref.TypeCombo.widget()}) {
-            f1(w);
-        }
+        f1({&pref.PrefButton[3], &pref.PrefDir, &pref.PrefFile, &pref.TypeCombo.widget()});
         pref.hide();
         User user({[&](QWidget* box) { // in a box, the box's page
-                      QTest::keyClick(box, Qt::Key_F1);
-                      QTest::keyClick(box, Qt::Key_Escape);
-                      return p.helpShown();
-                  }},
-                  [](const QWindow*) { return QString(); });
+            QTest::keyClick(box, Qt::Key_F1);
+            QTest::keyClick(box, Qt::Key_Escape);
+            return p.helpShown();
+        }});
         InputBox(p.g, u"Name?"_s, {}, 6);
-        QCOMPARE(
-            pages + user.seen,
-            QStringList({u"Opening a file"_s, u"Choosing a type"_s, u"The main window"_s, u"Adding a type"_s,
-                         u"The File and Edit menus"_s, u"The Preferences window"_s, u"The main window"_s,
-                         u"The main window"_s, u"The File and Edit menus"_s, u"The main window"_s}) +
-                QStringList(4, u"The Preferences window"_s) + QStringList{u"Adding a type"_s});
+        const QString main = u"The main window"_s, menus = u"The File and Edit menus"_s,
+                      adding = u"Adding a type"_s;
+        QCOMPARE(pages + user.seen,
+                 QStringList({u"Opening a file"_s, u"Choosing a type"_s, main, adding, menus,
+                              u"The Preferences window"_s, main, main, menus, main}) +
+                     QStringList(4, u"The Preferences window"_s) + QStringList{adding});
     }
 
     void aScreenReaderIsToldWhatEachControlIs()
@@ -337,19 +427,14 @@ private Q_SLOTS:
         PrefForm& pref = p.main.prefForm();
         pref.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pref));
-        const auto said = [](QObject* o) {
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-            QString text = u"%1 \"%2\""_s.arg(int(a->role())).arg(a->text(QAccessible::Name));
-            for (const auto& [other, relation] : a->relations(QAccessible::Label)) {
-                text += u" labelled \""_s + other->text(QAccessible::Name) + u'"';
-            }
-            return text;
-        };
         QStringList heard;
         for (QObject* o :
              QList<QObject*>{&p.main, &p.main.TypeCombo.widget(), &p.main.FileList, &p.main.DescLabel, &pref,
                              &pref.PrefButton[0], &pref.PrefButton[5]}) {
-            heard << said(o);
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+            heard << u"%1 \"%2\""_s.arg(int(a->role())).arg(a->text(QAccessible::Name));
+            for (const auto& [label, relation] : a->relations(QAccessible::Label))
+                heard.last() += u" labelled \""_s + label->text(QAccessible::Name) + u'"';
         }
         const auto role = [](QAccessible::Role r) { return QString::number(r) + u' '; };
         QCOMPARE(heard, QStringList(
@@ -361,34 +446,28 @@ private Q_SLOTS:
                              role(QAccessible::Button) + u"\"Opens with...\""_s,
                              role(QAccessible::Button) + u"\"Remove Type\""_s}));
         pref.hide();
-        User user({[&](QWidget* w) {
-                      QString text;
-                      for (QObject* child : w->findChildren<QLabel*>()) {
-                          text += QAccessible::queryAccessibleInterface(child)->text(QAccessible::Name);
-                      }
-                      qobject_cast<QMessageBox*>(w)->accept();
-                      return text;
-                  }},
-                  [](const QWindow*) { return QString(); });
+        // The About box's text reaches the reader; the error report carries
+        // the critical icon.
+        User user(QList<User::Step>(2, [](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QString text = box->icon() == QMessageBox::Critical ? u"critical: "_s : QString();
+            for (QLabel* label : w->findChildren<QLabel*>())
+                text += QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            box->accept();
+            return text.section(u'\n', 0, 0) + u'|' + text.section(u'\n', -1);
+        }));
         p.main.MnuAbout_Click();
-        QVERIFY(user.seen.value(0).startsWith(u"Version 1.02\n"_s));
-        // The error report carries the critical icon.
-        User report({[](QWidget* w) {
-                        auto* box = qobject_cast<QMessageBox*>(w);
-                        box->accept();
-                        return box->icon() == QMessageBox::Critical ? box->text().section(u'\n', -1)
-                                                                    : QString();
-                    }},
-                    [](const QWindow*) { return QString(); });
-        reporting(p.g, Code::MFMATC, [] { platform::fail(platform::Check::Overflow); });
-        QCOMPARE(report.seen, QStringList{u"Code: MFMATC"_s});
+        reporting(p.g, Code::MFMATC, [] { fail(Check::Overflow); });
+        QCOMPARE(user.seen,
+                 QStringList({u"Version 1.02|Visit the Velcora Software web site for the latest releases."_s,
+                              u"critical: An error has occurred.  Please report the information below to "
+                              "Velcora Software so that it can be corrected.|Code: MFMATC"_s}));
     }
 
     void theDesktopsFontSizesTheWindows()
     {
-        if (QApplication::font().pointSizeF() != kDesktopPoints) {
+        if (QApplication::font().pointSizeF() != kDesktopPoints)
             QSKIP("qt6ct, the platform theme that gives the desktop's font, is not installed");
-        }
         RealProgram p;
         p.letters();
         p.main.TypeCombo.setListIndex(0);
@@ -405,25 +484,98 @@ private Q_SLOTS:
             font.setPointSizeF(points);
             QApplication::setFont(font);
             QTRY_COMPARE(pref.font().pointSizeF(), points);
-            if (points > kDesktopPoints) {
-                QTRY_VERIFY2(p.main.width() > mainWidth && pref.width() > prefWidth,
-                             qPrintable(u"%1 %2"_s.arg(p.main.width()).arg(pref.width())));
-            }
+            if (points > kDesktopPoints)
+                QTRY_VERIFY(p.main.width() > mainWidth && pref.width() > prefWidth);
             QTRY_COMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
         }
+    }
+
+    void startedApplicationsComeToTheFront_data()
+    {
+        QTest::addColumn<bool>("entry");
+        QTest::addColumn<int>(
+            "focus"); // 1: a window of ours has it; 0: none; -1: the compositor does not answer
+        QTest::newRow("program") << false << 1;
+        QTest::newRow("desktop entry") << true << 1;
+        QTest::newRow("program, no window focused") << false << 0;
+        QTest::newRow("entry, no window focused") << true << 0;
+        QTest::newRow("program, no answer in time") << false << -1;
+    }
+    void startedApplicationsComeToTheFront()
+    {
+        QFETCH(bool, entry);
+        QFETCH(int, focus);
+        if (focus < 0 && !wayland_)
+            QSKIP("Wayland only");
+        // What this process was started with is spent and never handed on.
+        qputenv(kTokenVariable, "spent");
+        qputenv(kStartupIdVariable, "spent");
+        focus != 0 ? focusActing() : acting_.hide();
+        QTRY_COMPARE(QGuiApplication::focusWindow() != nullptr, focus != 0);
+        const QList<QByteArray> ids = start(entry, u"Started"_s, focus < 0);
+        QCOMPARE_LT(elapsed_, Activation::kTokenWaitMs + 700); // never long without a token
+        if (wayland_) {
+            QCOMPARE(!ids.at(0).isEmpty(), focus > 0);
+            QVERIFY(focus <= 0 ||
+                    QTest::qWaitFor([] { return sway(u"[con_id=__focused__ title=\"^Started$\"] nop"_s); }));
+            return;
+        }
+        QCOMPARE(ids.at(0), QByteArray());
+        const QString id = QString::fromUtf8(ids.at(1));
+        // Announced before the child ran, whose window then ends the sequence.
+        QTRY_COMPARE(x11_.texts.size(), 2);
+        QVERIFY2(id.contains(QRegularExpression(u"_TIME[1-9][0-9]*$"_s)) &&
+                     x11_.texts.at(0).startsWith(u"new: ID=\"%1\" NAME="_s.arg(id)),
+                 qPrintable(x11_.texts.at(0)));
+        QCOMPARE(x11_.texts.at(1), u"remove: ID="_s + id);
+    }
+
+    void aSecondStartBringsTheRunningCopyToTheFront()
+    {
+        // This process is the running copy, its window left without the
+        // focus; the built program is started again with the desktop's
+        // token or id while another program's window has the focus.
+        test::ProgramRun second(nullptr);
+        const QString lock = second.home.filePath(u"config/Orvane/Orvane.conf.lock"_s);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(second.home.filePath(u"runtime"_s)));
+        SingleCopy copy(lock, SingleCopy::defaultSocket(lock));
+        QVERIFY(copy.claim({}));
+        QWidget running;
+        running.setWindowTitle(u"Running"_s);
+        running.show();
+        copy.setWindow(&running);
+        QVERIFY(QTest::qWaitForWindowExposed(&running));
+        focusActing();
+        const LaunchIds ids = Activation().announce({u"Orvane"_s, {}, {}, {}});
+        start(false, u"Other"_s);
+        QTRY_COMPARE(QGuiApplication::focusWindow(), nullptr);
+
+        second.environment.insert(QString::fromLatin1(kTokenVariable), QString::fromUtf8(ids.token));
+        second.environment.insert(QString::fromLatin1(kStartupIdVariable), QString::fromUtf8(ids.startupId));
+        QVERIFY(second.start(QStringLiteral(ORVANE_PROGRAM), false));
+        QTRY_COMPARE_WITH_TIMEOUT(second.process.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.process.exitCode(), 0);
+        if (wayland_)
+            QTRY_VERIFY_WITH_TIMEOUT(sway(u"[con_id=__focused__ title=\"^Running$\"] nop"_s), 5000);
+        else
+            QTRY_VERIFY(x11_.texts.contains(u"remove: ID=\"%1\""_s.arg(QString::fromUtf8(ids.startupId))));
     }
 };
 
 int main(int argc, char** argv)
 {
-    if (const int onServer = test::DisplayServer::runOnOwnServer(argc, argv); onServer >= 0) {
+    if (argc == 4 && qstrcmp(argv[1], "--child") == 0)
+        return child(argc, argv);
+    if (const int onServer = test::DisplayServer::runOnOwnServer(
+            argc, argv, "focus_on_window_activation focus\nno_focus [title=\"^(Started|Running)$\"]");
+        onServer >= 0)
         return onServer;
-    }
     // The desktop's font as a desktop sets it: through a platform theme.
     const QTemporaryDir config;
     test::writeFile(config.filePath(u"qt6ct/qt6ct.conf"_s),
-                    "[Appearance]\nstyle=Fusion\nstandard_dialogs=default\n[Fonts]\n"
-                    "general=\"DejaVu Sans,10,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\"\n");
+                    "[Appearance]\nstyle=Fusion\nstandard_dialogs=default\n"
+                    "[Fonts]\ngeneral=\"DejaVu Sans,10,-1,5,400,0,0,0,0,0,"
+                    "0,0,0,0,0,1\"\n");
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
     QApplication app(argc, argv);
