@@ -193,9 +193,8 @@ private Q_SLOTS:
     {
         QFETCH(Kind, kind);
         DisplayServer display(kind);
-        if (!display.failure().isEmpty()) {
+        if (!display.failure().isEmpty())
             QSKIP(qPrintable(display.failure()));
-        }
         ProgramRun run(&display, kStore);
         QVERIFY(run.start(kProgram));
         display.kill();
@@ -234,9 +233,8 @@ private Q_SLOTS:
     {
         QFETCH(Kind, kind);
         DisplayServer display(kind);
-        if (!display.failure().isEmpty()) {
+        if (!display.failure().isEmpty())
             QSKIP(qPrintable(display.failure()));
-        }
         const QTemporaryDir prefix;
         QVERIFY(succeeds(u"cmake"_s,
                          {u"--install"_s, QStringLiteral(ORVANE_BINARY_DIR), u"--prefix"_s, prefix.path()}));

@@ -93,18 +93,16 @@ private Q_SLOTS:
         QFETCH(int, loaded);
         const QByteArray original = "[Types]\nNumber Of Types=" + count + "\nType name 0=A\nType name 1=B\n";
         Harness h(original);
-        if (loaded < 0) {
+        if (loaded < 0)
             h.dialogs.answer(Answer::Ok);
-        }
         h.start();
         QCOMPARE(h.names().size(), std::max(loaded, 0));
         QCOMPARE(h.main().windowTitle(), u"Orvane 1.02"_s); // start-up went on
         QCOMPARE(unload(h), 0);
         QCOMPARE(test::readFile(h.settingsPath() + u".bak"_s), loaded < 0 ? original : QByteArray());
         QCOMPARE(h.dialogs.shown.size(), loaded < 0 ? 1 : 0);
-        if (loaded < 0) {
+        if (loaded < 0)
             QVERIFY(h.dialogs.texts().constFirst().endsWith(u"\r\nCode: GLFR"_s));
-        }
     }
 
     void aFailedSaveIsSaidAndEndsWithOne()
@@ -123,9 +121,8 @@ private Q_SLOTS:
     {
         Harness h;
         h.start();
-        for (const QString& name : {u"A"_s, u"B"_s, u"C"_s, u"D"_s}) {
+        for (const QString& name : {u"A"_s, u"B"_s, u"C"_s, u"D"_s})
             h.addType(name, {}, {});
-        }
         RemoveType(h.g, 0);
         RemoveType(h.g, 2);
         QCOMPARE(h.names(), QStringList({u"B"_s, u"C"_s}));

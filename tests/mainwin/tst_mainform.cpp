@@ -74,9 +74,8 @@ private Q_SLOTS:
         h.start();
         const QString docs = h.folder(u"Docs"_s), app = u"/opt/My Apps/text viewer"_s;
         const QString odd = u"say \"hi\" it's $HOME;ls.txt"_s, other = u"/usr/local/bin/New Viewer"_s;
-        for (const auto& name : {odd, u"my report.txt"_s, u"empty.txt"_s}) {
+        for (const auto& name : {odd, u"my report.txt"_s, u"empty.txt"_s})
             h.file(docs, name);
-        }
         h.addType(u"Texts"_s, u"txt"_s, docs, u"Plain text"_s, app);
         h.addType(u"Others"_s, u"txt"_s, docs, u"Other text"_s, u"/usr/bin/other"_s);
         h.main().TypeCombo.setListIndex(0);
@@ -132,9 +131,8 @@ private Q_SLOTS:
         h.dialogs.choose(h.file(odd, u"README"_s)).choose(h.file(odd, u"x.abc"_s)).type(QString());
         h.dialogs.choose(odd + u"x.abc"_s).type(u"Abc"_s).type(u"Half"_s).answer(Answer::No);
         h.dialogs.choose(odd + u"x.abc"_s).type(u"Abc"_s).type(u"Half"_s).answer(Answer::Yes).cancelFile();
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i)
             add();
-        }
         // An association: its path up to a NUL.
         h.associations.apps[u"tar.gz"_s] = u"/usr/bin/unpacker"_s + QChar(u'\0') + u"junk"_s;
         h.dialogs.choose(h.file(docs, u"Report.Tar.GZ"_s)).type(u"Reports"_s).type(u"Packed"_s);

@@ -22,9 +22,8 @@ struct Recorder {
     {
         combo.setChangeHandler([this] { log(QStringLiteral("Change")); });
         combo.setClickHandler([this] { log(QStringLiteral("Click")); });
-        for (const char* item : {"Text", "Images", "Text"}) {
+        for (const char* item : {"Text", "Images", "Text"})
             combo.addItem(QString::fromLatin1(item));
-        }
     }
     void log(const QString& event)
     {
@@ -135,9 +134,8 @@ private Q_SLOTS:
             ::dup2(said[1], STDERR_FILENO);
             QTimer closer; // the box that says so
             QObject::connect(&closer, &QTimer::timeout, [] {
-                if (QWidget* box = QApplication::activeModalWidget()) {
+                if (QWidget* box = QApplication::activeModalWidget())
                     box->close();
-                }
             });
             closer.start(10);
             QWidget window;

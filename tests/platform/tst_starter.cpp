@@ -37,9 +37,8 @@ int childMain(const QString& file)
     const auto app = SystemAssociations().associatedApp(file);
     std::fputs(app ? qUtf8Printable(*app) : "NONE", stdout);
     try {
-        if (app) {
+        if (app)
             SystemStarter().start(*app, {file});
-        }
     } catch (const Failure&) {
         std::fputs(" FAILED", stdout);
     }
@@ -256,9 +255,8 @@ private Q_SLOTS:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0) {
+    if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
         return childMain(QFile::decodeName(argv[2]));
-    }
     TestStarter test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -10,9 +10,8 @@ namespace orvane::test {
 
 Harness::Harness(const QByteArray& settings)
 {
-    if (!settings.isEmpty()) {
+    if (!settings.isEmpty())
         writeFile(settingsPath(), settings);
-    }
 }
 
 MainForm& Harness::start()
@@ -43,9 +42,8 @@ void Harness::addType(const QString& name, const QString& ext, const QString& pa
 QStringList Harness::names() const
 {
     QStringList out;
-    for (int i = 0; i < g.NumberOfTypes; ++i) {
+    for (int i = 0; i < g.NumberOfTypes; ++i)
         out.append(g.Types[static_cast<std::size_t>(i)].Name);
-    }
     return out;
 }
 

@@ -31,9 +31,8 @@ DisplayServer::DisplayServer(Kind kind, const QByteArray& config)
         for (QDeadlineTimer deadline(kStartMs);
              !server_.canReadLine() && server_.waitForReadyRead(deadline.remainingTime());) {
         }
-        if (!server_.canReadLine()) {
+        if (!server_.canReadLine())
             failure_ = u"Xvfb did not start (package xvfb)"_s;
-        }
         environment_.insert(u"DISPLAY"_s, u':' + QString::fromLatin1(server_.readLine().trimmed()));
         environment_.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
         environment_.remove(u"WAYLAND_DISPLAY"_s);
@@ -55,9 +54,8 @@ DisplayServer::DisplayServer(Kind kind, const QByteArray& config)
     }
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment own;
-    for (const QString& s : {u"PATH"_s, u"HOME"_s, u"XDG_RUNTIME_DIR"_s}) {
+    for (const QString& s : {u"PATH"_s, u"HOME"_s, u"XDG_RUNTIME_DIR"_s})
         own.insert(s, s == u"PATH"_s ? environment_.value(s) : runtime);
-    }
     own.insert(u"WLR_BACKENDS"_s, u"headless"_s);
     own.insert(u"WLR_LIBINPUT_NO_DEVICES"_s, u"1"_s);
     own.insert(u"WLR_RENDERER"_s, u"pixman"_s);
@@ -69,9 +67,8 @@ DisplayServer::DisplayServer(Kind kind, const QByteArray& config)
          QThread::msleep(50)) {
         const QStringList wayland = folder.entryList({u"wayland-?"_s}, QDir::System);
         const QStringList ipc = folder.entryList({u"sway-ipc.*.sock"_s}, QDir::System);
-        if (wayland.isEmpty() || ipc.isEmpty()) {
+        if (wayland.isEmpty() || ipc.isEmpty())
             continue;
-        }
         environment_.insert(u"WAYLAND_DISPLAY"_s, folder.filePath(wayland.constFirst()));
         environment_.insert(u"SWAYSOCK"_s, folder.filePath(ipc.constFirst()));
         environment_.insert(u"QT_QPA_PLATFORM"_s, u"wayland"_s);
@@ -111,9 +108,8 @@ void DisplayServer::applyTo(QProcessEnvironment& environment) const
 {
     for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"SWAYSOCK"_s, u"QT_QPA_PLATFORM"_s}) {
         environment.remove(name);
-        if (environment_.contains(name)) {
+        if (environment_.contains(name))
             environment.insert(name, environment_.value(name));
-        }
     }
 }
 
@@ -124,9 +120,8 @@ void DisplayServer::signalOwnServer(int number)
 
 int DisplayServer::runOnOwnServer(int argc, char** argv, const QByteArray& config)
 {
-    if (qEnvironmentVariableIsSet("ORVANE_TEST_ON_SERVER")) {
+    if (qEnvironmentVariableIsSet("ORVANE_TEST_ON_SERVER"))
         return -1;
-    }
     const QCoreApplication app(argc, argv);
     const DisplayServer display(
         qEnvironmentVariable("ORVANE_TEST_DISPLAY") == u"wayland"_s ? Kind::Wayland : Kind::X11, config);
@@ -165,12 +160,10 @@ ProgramRun::ProgramRun(const DisplayServer* display, const QByteArray& store)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     environment.insert(u"HOME"_s, home.path());
     environment.insert(u"NO_AT_BRIDGE"_s, u"1"_s);
-    if (display != nullptr) {
+    if (display != nullptr)
         display->applyTo(environment);
-    }
-    if (!store.isEmpty()) {
+    if (!store.isEmpty())
         writeFile(storePath(), store);
-    }
     process.setProcessChannelMode(QProcess::ForwardedChannels);
 }
 
@@ -206,9 +199,8 @@ bool ProgramRun::saved() const
 int ProgramRun::endWith(int signal, int waitMs)
 {
     ::kill(static_cast<pid_t>(process.processId()), signal);
-    if (!process.waitForFinished(waitMs) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process.waitForFinished(waitMs) || process.exitStatus() != QProcess::NormalExit)
         return -1;
-    }
     return process.exitCode();
 }
 

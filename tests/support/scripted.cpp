@@ -13,9 +13,8 @@ namespace orvane::test {
 QStringList strings(std::initializer_list<const char*> items)
 {
     QStringList out;
-    for (const char* item : items) {
+    for (const char* item : items)
         out.append(QString::fromUtf8(item));
-    }
     return out;
 }
 
@@ -34,9 +33,8 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 QStringList stubArguments(const QString& path)
 {
-    if (!QFile::exists(path)) {
+    if (!QFile::exists(path))
         return {QStringLiteral("<nothing written>")};
-    }
     QStringList written = QString::fromUtf8(readFile(path)).split(QChar(u'\0'));
     written.removeLast(); // each argument ends with a NUL: nothing follows the last one
     return written;
@@ -81,9 +79,8 @@ ScriptedDialogs::Step ScriptedDialogs::next(Kind kind, const ShownBox& box)
 QStringList ScriptedDialogs::texts() const
 {
     QStringList out;
-    for (const auto& box : shown) {
+    for (const auto& box : shown)
         out.append(box.text());
-    }
     return out;
 }
 
@@ -104,9 +101,8 @@ std::optional<QString> ScriptedDialogs::openFile(const platform::FileOpenRequest
 
 void FakeStarter::start(const QString& program, const QStringList& arguments)
 {
-    if (program.isEmpty() || failing.contains(program)) {
+    if (program.isEmpty() || failing.contains(program))
         throw platform::Failure(2, QStringLiteral("No such file or directory"));
-    }
     started.append({program, arguments});
 }
 
@@ -121,9 +117,8 @@ std::optional<QString> FakeAssociations::associatedApp(const QString& file)
 std::int64_t TestDesktop::fileLength(const QString& path)
 {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
+    if (path.isEmpty() || !info.isFile())
         platform::fail(platform::Check::FileNotFound);
-    }
     return info.size();
 }
 
