@@ -372,6 +372,16 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Enter opens the framed file, chosen or not, once: the handler reads
+    // the chosen file, so the framed one is chosen first.
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && onDblClick_) {
+        if (current.isValid()) {
+            choose(current);
+            raiseEvent(this, "DblClick", onDblClick_);
+        }
+        event->accept();
+        return;
+    }
     // Tabbing in makes the first file current without choosing it; the first
     // move down then chooses that file rather than skipping to the second.
     const bool moves =
@@ -382,6 +392,13 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
+    // Qt moves the frame without choosing when it stays where it was (Home
+    // on the first file, Page Up at the top).
+    const bool lands =
+        key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    if (lands && plain && currentIndex().isValid()) {
+        choose(currentIndex());
+    }
 }
 
 void FileListBox::setPattern(const QString& pattern)

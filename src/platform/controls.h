@@ -112,6 +112,10 @@ private:
 // renamed there shows without a word and without raising anything, and the
 // chosen file stays chosen, by name, while it is there. F5 reads the folder
 // again.
+//
+// The keyboard: Enter and keypad Enter choose the file that carries the
+// focus frame, then raise DblClick; Home, End, Page Up and Page Down choose
+// the file they land on, as the arrows do.
 class FileListBox : public QListView {
     Q_OBJECT
 public:

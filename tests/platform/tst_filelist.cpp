@@ -238,6 +238,41 @@ private Q_SLOTS:
         QCOMPARE_LT(longestPause, 250);
     }
 
+    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<int>("chosen");
+        const QKeyCombination ctrlSpace(Qt::ControlModifier, Qt::Key_Space),
+            keypadEnter(Qt::KeypadModifier, Qt::Key_Enter);
+        using Keys = QList<QKeyCombination>;
+        QTest::newRow("Enter, framed not chosen") << Keys{Qt::Key_Return} << 0;
+        QTest::newRow("Home, keypad Enter") << Keys{Qt::Key_Home, keypadEnter} << 0;
+        QTest::newRow("End") << Keys{Qt::Key_End} << 3;
+        QTest::newRow("Page Up on the first") << Keys{Qt::Key_PageUp} << 0;
+        QTest::newRow("Page Down, Enter") << Keys{Qt::Key_PageDown, Qt::Key_Return} << 3;
+        QTest::newRow("unchosen, then Enter")
+            << Keys{Qt::Key_Down, Qt::Key_Down, ctrlSpace, Qt::Key_Return} << 1;
+    }
+
+    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(int, chosen);
+        Shown s({"a.txt", "b.txt", "c.txt", "d.txt"});
+        QList<int> raised;
+        s.list.setDblClickHandler([&] { raised.append(s.list.listIndex()); });
+        QVERIFY(QTest::qWaitForWindowActive(&s.list));
+        s.list.setFocus(Qt::TabFocusReason); // the first file framed, none chosen
+        QCOMPARE(s.list.listIndex(), -1);
+        for (const QKeyCombination key : keys) {
+            QTest::keyClick(&s.list, key.key(), key.keyboardModifiers());
+        }
+        QCOMPARE(s.list.listIndex(), chosen);
+        // Enter opens the file chosen, once.
+        const bool enter = keys.last().key() == Qt::Key_Return || keys.last().key() == Qt::Key_Enter;
+        QCOMPARE(raised, enter ? QList<int>{chosen} : QList<int>{});
+    }
+
     void folderListFollowsAndOpensFoldersAndRaisesChange()
     {
         const Shown s({"alpha/", "alpha/beta/"});
