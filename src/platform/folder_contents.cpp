@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 #include <sys/stat.h>
 
 #include "platform/filenames.h"
@@ -210,6 +212,11 @@ void FolderContents::readDone()
     const QFuture<QStringList> done = read_.future();
     if (readingFor_ == generation_ && done.resultCount() > 0) {
         show_(done.result(), false);
+        // The names read on the worker thread and the ones they replace were
+        // allocated in different heaps of the C library, neither of which
+        // reuses the other's free memory: without giving it back, each change
+        // taken in would keep a whole list's worth.
+        QThreadPool::globalInstance()->start([] { ::malloc_trim(0); });
     }
     if (pending_) {
         waitForQuiet();

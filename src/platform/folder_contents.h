@@ -82,7 +82,7 @@ public:
         Read read;
     };
     static constexpr int kQuiet = 30;        // ms
-    static constexpr int kLongestWait = 300; // ms
+    static constexpr int kLongestWait = 500; // ms
 
     // source: the folder and its read, as the list stands now; show: takes
     // the names in, `fresh` after a change of folder or pattern (nothing kept
