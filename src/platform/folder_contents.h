@@ -83,6 +83,7 @@ public:
     };
     static constexpr int kQuiet = 30;        // ms
     static constexpr int kLongestWait = 500; // ms
+    static constexpr int kSettled = 2000;    // ms without a read, before freed memory is given back
 
     // source: the folder and its read, as the list stands now; show: takes
     // the names in, `fresh` after a change of folder or pattern (nothing kept
@@ -118,6 +119,7 @@ private:
     bool pending_ = false; // changes on disk not read yet
     QElapsedTimer firstPending_;
     QTimer quiet_;
+    QTimer settled_;
     quint64 generation_ = 0; // one more at each change of folder or pattern
     quint64 readingFor_ = 0;
     bool reading_ = false;
