@@ -100,9 +100,6 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListM
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
-    auto* list = new QListView(this);
-    list->setUniformItemSizes(true);
-    setView(list);
     setModel(model_);
     // Without this the combo measures every item for its size hint.
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -112,6 +109,26 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListM
     QComboBox* self = this;
     connect(lineEdit(), &QLineEdit::textEdited, self, [this](const QString& text) { userEdited(text); });
     connect(self, &QComboBox::activated, self, [this](int index) { userChose(index); });
+}
+
+QAbstractItemView* ComboBox::dropDown() const
+{
+    // Made when first needed: every start builds both type lists, and most
+    // runs never drop them down. Items of one size, so that the first drop-down
+    // does not measure 32,767 of them.
+    if (dropDown_ == nullptr) {
+        auto* self = const_cast<ComboBox*>(this);
+        dropDown_ = new QListView(self);
+        dropDown_->setUniformItemSizes(true);
+        self->setView(dropDown_);
+    }
+    return QComboBox::view();
+}
+
+void ComboBox::showPopup()
+{
+    static_cast<void>(dropDown()); // the drop-down of uniform items, made now if not yet
+    QComboBox::showPopup();
 }
 
 void ComboBox::setText(const QString& text)
@@ -352,8 +369,9 @@ FileListBox::FileListBox(QWidget* parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // A double-click, Enter, keypad Enter and whatever else the style calls
-    // activating an item all open the file: the keyboard alone can open one.
+    // A double-click and whatever else the style calls activating an item
+    // open the file; Enter and keypad Enter come through keyPressEvent, so
+    // that they open the framed file even when it is not chosen.
     connect(this, &QListView::activated, this,
             [this](const QModelIndex&) { raiseEvent(this, "DblClick", onDblClick_); });
     setItemDelegate(new FocusedItemDelegate(this));

@@ -64,7 +64,7 @@ public:
     void setLabel(QLabel& label) { label.setBuddy(this); }
     // The field the user types in, and the drop-down list of items.
     [[nodiscard]] QLineEdit* lineEdit() const { return QComboBox::lineEdit(); }
-    [[nodiscard]] QAbstractItemView* dropDown() const { return QComboBox::view(); }
+    [[nodiscard]] QAbstractItemView* dropDown() const;
 
     void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
     void setClickHandler(Handler handler) { onClick_ = std::move(handler); }
@@ -91,6 +91,7 @@ public:
     void followTo(int index);
 
 private:
+    void showPopup() override;
     void follow();
     void syncView();
     void userEdited(const QString& text);
@@ -99,6 +100,7 @@ private:
     [[nodiscard]] QString itemAt(int index) const;
 
     QStringListModel* model_; // the items, shown as they are held
+    mutable QListView* dropDown_ = nullptr;
     QString text_;
     int index_ = -1;
     Handler onChange_;
