@@ -357,7 +357,7 @@ Rows inHelper(const Run& run, const char* name, int repetitions)
 // The rows of the first table. group: as --only names it; a group's rows
 // follow each other and are measured by one call of `measure`, which gives
 // each row's samples; repetitions: enough for a steady lower quartile on a
-// shared machine, with the whole run in about eight minutes on two cores.
+// shared machine, with the whole run in about four minutes on two cores.
 struct RowSpec {
     const char* group;
     Rows (*measure)(const Run&, const char* group, int repetitions);
