@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -18,6 +19,7 @@ using namespace Qt::StringLiterals;
 inline constexpr int kTypeCount = 32767;
 inline constexpr int kFolderFiles = 100000;
 inline constexpr int kMatchingFiles = 50000;
+inline constexpr int kBurstFiles = 10000; // created at once in the big folder
 
 // A check of the bench itself that did not hold: the figure is not trusted
 // and the run fails.
@@ -45,11 +47,13 @@ QByteArray readFile(const QString& path);
 //               of the big folder, opened with the argument stub
 //   big/        kFolderFiles plain files, kMatchingFiles of them "*.txt"
 //   open/       one file, "letter.txt"
+//   viewer.desktop  a desktop entry that starts the argument stub on a file
 struct Workspace {
     QString root;
     [[nodiscard]] QString typesConf() const { return root + u"/types.conf"_s; }
     [[nodiscard]] QString bigFolder() const { return root + u"/big/"_s; }
     [[nodiscard]] QString openFolder() const { return root + u"/open/"_s; }
+    [[nodiscard]] QString desktopEntry() const { return root + u"/viewer.desktop"_s; }
     [[nodiscard]] QString freshPath(const QString& stem) const; // never used before in this run
     [[nodiscard]] QString storeCopy() const;                    // a fresh copy of types.conf
 };
@@ -61,6 +65,16 @@ struct Sample {
     double program = 0;
     double floor = 0;
 };
+using Rows = std::vector<std::vector<Sample>>; // each row's samples
+
+// Times each side once per repetition, one after the other in an order that
+// turns from one repetition to the next, after one warm-up repetition that
+// is not counted; each side's times.
+std::vector<std::vector<double>> interleave(int repetitions,
+                                            const std::vector<std::function<double()>>& sides);
+// The same, as rows: the first side, the program, against each other side.
+Rows againstFloors(int repetitions, const std::vector<std::function<double()>>& sides);
+
 // How long one action took, up to its result being painted.
 struct Response {
     QString what;
@@ -69,14 +83,16 @@ struct Response {
 
 // Measures a figure in this process, a helper of its own (`--figure NAME WS
 // ARGUMENT`), and prints what it found, one line each:
-//   load, save, choose, open  "sample PROGRAM FLOOR" in seconds, for each of
-//                             ARGUMENT repetitions
-//   bare-read                 "elapsed SECONDS" of a bare read of the store
-//                             ARGUMENT
-//   memory                    "resident KIB" holding the state (ARGUMENT
-//                             "full": the stored types loaded and the big
-//                             folder shown; otherwise the empty program)
-//   respond                   "response SECONDS WHAT" for each action
+//   load, save, choose,  "sample ROW PROGRAM FLOOR" in seconds, for each of
+//   follow, open         ARGUMENT repetitions and each ROW of the group
+//                        from 0; follow also "response SECONDS WHAT"
+//   bare-read            "elapsed SECONDS" of a bare read of the store
+//                        ARGUMENT
+//   memory               "resident KIB" holding the state (ARGUMENT "full":
+//                        the stored types loaded and the big folder shown
+//                        and followed; "unfollowed": the same, the folder
+//                        not followed; otherwise the empty program)
+//   respond              "response SECONDS WHAT" for each action
 void runFigure(const QString& name, const Workspace& ws, const QString& argument);
 
 } // namespace orvane::bench

@@ -3,10 +3,14 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStringListModel>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +19,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <thread>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -26,10 +31,14 @@
 #include "bench/bench.h"
 #include "catalogue/catalogue.h"
 #include "mainwin/mainform.h"
+#include "platform/folder_contents.h"
 #include "platform/qt_services.h"
 #include "platform/system_starter.h"
 #include "prefwin/prefform.h"
 #include "support/harness.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 
 extern char** environ;
 
@@ -126,6 +135,39 @@ void createWorkspace(const Workspace& ws)
     // A folder inside the big folder, which the file lists must leave out.
     QDir().mkpath(ws.bigFolder() + u"sub folder.txt"_s);
     touch(ws.openFolder() + u"letter.txt"_s);
+    QFile entry(ws.desktopEntry());
+    check(entry.open(QIODevice::WriteOnly) &&
+              entry.write("[Desktop Entry]\nType=Application\nName=Bench viewer\nExec=" ORVANE_BENCH_APP
+                          " %f\n") > 0,
+          "cannot write %1", ws.desktopEntry());
+}
+
+std::vector<std::vector<double>> interleave(int repetitions,
+                                            const std::vector<std::function<double()>>& sides)
+{
+    std::vector<std::vector<double>> times(sides.size());
+    for (int r = -1; r < repetitions; ++r) {
+        for (std::size_t k = 0; k < sides.size(); ++k) {
+            const std::size_t side = (static_cast<std::size_t>(std::max(r, 0)) + k) % sides.size();
+            const double took = sides[side]();
+            if (r >= 0) {
+                times[side].push_back(took);
+            }
+        }
+    }
+    return times;
+}
+
+Rows againstFloors(int repetitions, const std::vector<std::function<double()>>& sides)
+{
+    const std::vector<std::vector<double>> times = interleave(repetitions, sides);
+    Rows rows(sides.size() - 1);
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        for (std::size_t r = 0; r < times[0].size(); ++r) {
+            rows[row].push_back({times[0][r], times[row + 1][r]});
+        }
+    }
+    return rows;
 }
 
 namespace {
@@ -135,29 +177,6 @@ template <typename Action> double timed(Action&& action)
     const double start = now();
     action();
     return now() - start;
-}
-
-// Both sides of each repetition, one after the other: the program first on
-// even repetitions, the floor first on odd ones, after one warm-up
-// repetition (-1, the program first) that is not counted.
-template <typename Program, typename Floor>
-std::vector<Sample> repeat(int repetitions, Program&& program, Floor&& floor)
-{
-    std::vector<Sample> samples;
-    for (int r = -1; r < repetitions; ++r) {
-        Sample sample;
-        if (r % 2 == 1) {
-            sample.floor = floor();
-            sample.program = program();
-        } else {
-            sample.program = program();
-            sample.floor = floor();
-        }
-        if (r >= 0) {
-            samples.push_back(sample);
-        }
-    }
-    return samples;
 }
 
 void checkNoBox(const test::Harness& h, const char* when)
@@ -235,7 +254,7 @@ double timedBareRead(const Workspace& ws, const QString& store)
 
 // ------------------------------------------------------------------- load
 
-std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
+Rows figureLoad(const Workspace& ws, int repetitions)
 {
     const TypeRecord last = storedType(ws, kTypeCount - 1);
     const auto program = [&] {
@@ -264,12 +283,12 @@ std::vector<Sample> figureLoad(const Workspace& ws, int repetitions)
         QFile::remove(store);
         return elapsed;
     };
-    return repeat(repetitions, program, floor);
+    return againstFloors(repetitions, {program, floor});
 }
 
 // ------------------------------------------------------------------- save
 
-std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
+Rows figureSave(const Workspace& ws, int repetitions)
 {
     const QByteArray bytes = readFile(ws.typesConf());
     const QByteArray lastApp = storedType(ws, kTypeCount - 1).App.toUtf8();
@@ -317,12 +336,58 @@ std::vector<Sample> figureSave(const Workspace& ws, int repetitions)
         checkWhole(QFile::decodeName(target));
         return elapsed;
     };
-    return repeat(repetitions, program, floor);
+    // What a Qt program would use instead: QSettings, given the same keys
+    // and values in the order SaveTypes writes them, then synced (through
+    // QSaveFile: a new file, synced and renamed over the old one).
+    const auto qsettings = [&] {
+        const QString path = ws.freshPath(u"qsettings"_s) + u".conf"_s;
+        QSettings::Status status = QSettings::AccessError;
+        const double elapsed = timed([&] {
+            QSettings settings(path, QSettings::IniFormat);
+            settings.remove(u"Types"_s);
+            settings.beginGroup(u"Types"_s);
+            settings.setValue(kCountKey, QString::number(kTypeCount));
+            for (int n = 0; n < kTypeCount; ++n) {
+                const QStringList values = fields(storedType(ws, n));
+                for (qsizetype k = 0; k < kFieldKeys.size(); ++k) {
+                    settings.setValue(kFieldKeys[k] + QString::number(n), values[k]);
+                }
+            }
+            settings.endGroup();
+            settings.sync();
+            status = settings.status();
+        });
+        check(status == QSettings::NoError, "QSettings could not write %1", path);
+        checkWhole(path);
+        QFile::remove(path);
+        return elapsed;
+    };
+    return againstFloors(repetitions, {program, floor, qsettings});
 }
 
 // ----------------------------------------------------------------- choose
 
-std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
+// The floor of showing a folder's "*.txt" files: listing the folder with
+// QDirIterator, keeping the names that end in ".txt" in any case, and a
+// case-insensitive sort. The names, and how long it took.
+std::pair<QStringList, double> listAfresh(const QString& folder)
+{
+    QStringList names;
+    const double elapsed = timed([&] {
+        QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            it.next();
+            if (it.fileName().endsWith(u".txt"_s, Qt::CaseInsensitive)) {
+                names.append(it.fileName());
+            }
+        }
+        std::sort(names.begin(), names.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    });
+    return {names, elapsed};
+}
+
+Rows figureChoose(const Workspace& ws, int repetitions)
 {
     test::Harness h;
     MainForm& main = h.start();
@@ -358,29 +423,133 @@ std::vector<Sample> figureChoose(const Workspace& ws, int repetitions)
         return elapsed;
     };
     const auto floor = [&] {
-        QStringList names;
-        const double elapsed = timed([&] {
-            QDirIterator it(big.Path, QDir::Files | QDir::NoDotAndDotDot);
-            while (it.hasNext()) {
-                it.next();
-                if (it.fileName().endsWith(u".txt"_s, Qt::CaseInsensitive)) {
-                    names.append(it.fileName());
-                }
-            }
-            std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-                return a.compare(b, Qt::CaseInsensitive) < 0;
-            });
-        });
+        auto [names, elapsed] = listAfresh(big.Path);
         check(names.size() == kMatchingFiles, "the floor listed %1 names", names.size());
         floorNames = names;
         return elapsed;
     };
-    return repeat(repetitions, program, floor);
+    return againstFloors(repetitions, {program, floor});
+}
+
+// ----------------------------------------------------------------- follow
+
+// Runs the event loop until the main window's file list holds `count` names;
+// the moment it did.
+double untilListed(MainForm& main, int count)
+{
+    double reached = now();
+    if (main.FileList.listCount() != count) {
+        QEventLoop loop;
+        reached = 0;
+        QObject::connect(main.FileList.model(), &QAbstractItemModel::modelReset, &loop, [&] {
+            if (main.FileList.listCount() == count) {
+                reached = now();
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    check(reached > 0, "the file list holds %1 names, not %2", main.FileList.listCount(), count);
+    return reached;
+}
+
+QString burstName(int i)
+{
+    return u"burst %1.txt"_s.arg(i, 5, 10, QLatin1Char('0'));
+}
+
+// The big folder shown, and followed: one file created, and a burst of
+// kBurstFiles, until the list shows them; the longest pause of the window
+// during each burst is said as a response.
+Rows figureFollow(const Workspace& ws, int repetitions)
+{
+    test::Harness h;
+    MainForm& main = h.start();
+    const TypeRecord big = storedType(ws, 0);
+    h.addType(big.Name, big.Ext, big.Path, big.Desc, big.App);
+    showOnScreen(main);
+    main.TypeCombo.setListIndex(0);
+    QCoreApplication::processEvents();
+    checkBigFolderListed(main);
+    const double quiet = platform::FolderContents::kQuiet / 1000.0;
+
+    // One file, until its row is in the list; the quiet interval the list
+    // waits for is allowed on top of the floor.
+    int created = 0;
+    const auto one = [&] {
+        const QString name = u"new %1.txt"_s.arg(++created);
+        const double start = now();
+        touch(big.Path + name);
+        const double took = untilListed(main, kMatchingFiles + 1) - start - quiet;
+        check(static_cast<QStringListModel*>(main.FileList.model())->stringList().contains(name),
+              "the new file %1 is not listed", name);
+        check(QFile::remove(big.Path + name), "cannot remove %1", name);
+        untilListed(main, kMatchingFiles);
+        return took;
+    };
+    const auto oneFloor = [&] {
+        const auto [names, elapsed] = listAfresh(big.Path);
+        check(names.size() == kMatchingFiles, "the floor listed %1 names", names.size());
+        return elapsed;
+    };
+    Rows rows = againstFloors(repetitions, {one, oneFloor});
+
+    // A burst, made on a thread of its own while the window runs: from the
+    // last file made until the list holds them all. A 10 ms timer hears how
+    // long the window paused.
+    const auto makeBurst = [&] {
+        for (int i = 0; i < kBurstFiles; ++i) {
+            touch(big.Path + burstName(i));
+        }
+        return now();
+    };
+    const auto removeBurst = [&] {
+        for (int i = 0; i < kBurstFiles; ++i) {
+            check(QFile::remove(big.Path + burstName(i)), "cannot remove %1", burstName(i));
+        }
+        untilListed(main, kMatchingFiles);
+    };
+    std::vector<double> pauses;
+    const auto burst = [&] {
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer ticks;
+        ticks.callOnTimeout([&] { longest = std::max(longest, sinceTick.restart()); });
+        sinceTick.start();
+        ticks.start(10);
+        double lastMade = 0;
+        std::thread maker([&] { lastMade = makeBurst(); });
+        const double reached = untilListed(main, kMatchingFiles + kBurstFiles);
+        maker.join();
+        ticks.stop();
+        pauses.push_back(static_cast<double>(std::max(longest, sinceTick.elapsed())) / 1000.0);
+        removeBurst();
+        return std::max(reached - lastMade, 0.0);
+    };
+    const auto burstFloor = [&] {
+        makeBurst();
+        untilListed(main, kMatchingFiles + kBurstFiles); // the list is done with it
+        const auto [names, elapsed] = listAfresh(big.Path);
+        check(names.size() == kMatchingFiles + kBurstFiles, "the floor listed %1 names", names.size());
+        removeBurst();
+        return elapsed;
+    };
+    rows.push_back(againstFloors(repetitions, {burst, burstFloor}).front());
+    checkNoBox(h, "following");
+    std::sort(pauses.begin(), pauses.end());
+    std::printf("response %.9f %s\n", pauses[pauses.size() / 2],
+                "the longest pause of the window while 10,000 files come in (a 10 ms timer's largest gap; "
+                "the median burst)");
+    return rows;
 }
 
 // ------------------------------------------------------------------- open
 
-std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
+// A plain program started against posix_spawn; then a desktop entry, started
+// by GIO's launcher, against GIO's own g_app_info_launch of the same entry
+// with the same file.
+Rows figureOpen(const Workspace& ws, int repetitions)
 {
     // The opened applications end as orphans: they come back to this
     // process, which waits for each before the next repetition.
@@ -392,25 +561,40 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
     MainForm main(g);
     main.Form_Load();
     checkNoBox(h, "at start");
-    MakeRoom(g, 0);
+    MakeRoom(g, 1);
     g.Types[0] = {u"Letters"_s, u"txt"_s, ws.openFolder(), QString(), QStringLiteral(ORVANE_BENCH_APP)};
-    g.NumberOfTypes = 1;
+    g.Types[1] = {u"Viewed"_s, u"txt"_s, ws.openFolder(), QString(), ws.desktopEntry()};
+    g.NumberOfTypes = 2;
     FillTypeCombos(g);
-    main.TypeCombo.setListIndex(0);
-    main.FileList.setListIndex(0);
-    check(main.FileList.listIndex() == 0, "the letter was not listed");
-
-    const QByteArray app = QByteArrayLiteral(ORVANE_BENCH_APP);
-    const QByteArray argument = QFile::encodeName(ws.openFolder() + main.FileList.item(0));
-    char* const argv[] = {const_cast<char*>(app.constData()), const_cast<char*>(argument.constData()),
-                          nullptr};
+    const QByteArray argument = QFile::encodeName(ws.openFolder() + u"letter.txt"_s);
+    const auto choose = [&](int type) {
+        main.TypeCombo.setListIndex(type);
+        main.FileList.setListIndex(0);
+        check(main.FileList.listIndex() == 0 && main.FileList.item(0) == u"letter.txt"_s,
+              "the letter was not listed");
+    };
     const auto program = [&] {
         const double elapsed = timed([&] { main.FileList_DblClick(); });
         reapAll();
         checkNoBox(h, "opening");
         return elapsed;
     };
-    const auto floor = [&] {
+    // The application really ran, with the file as its argument.
+    const auto checkReceived = [&](const char* what) {
+        const QString mark = ws.freshPath(u"mark"_s);
+        ::setenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(mark).constData(), 1);
+        main.FileList_DblClick();
+        reapAll();
+        ::unsetenv("ORVANE_ARGSTUB_OUT");
+        check(QFile::exists(mark) && readFile(mark) == argument + '\0', "%1 did not receive the file",
+              QString::fromUtf8(what));
+    };
+
+    choose(0);
+    const QByteArray app = QByteArrayLiteral(ORVANE_BENCH_APP);
+    char* const argv[] = {const_cast<char*>(app.constData()), const_cast<char*>(argument.constData()),
+                          nullptr};
+    const auto spawned = [&] {
         pid_t pid = -1;
         int error = 0;
         const double elapsed =
@@ -419,29 +603,54 @@ std::vector<Sample> figureOpen(const Workspace& ws, int repetitions)
         reapAll();
         return elapsed;
     };
-    std::vector<Sample> samples = repeat(repetitions, program, floor);
+    Rows rows = againstFloors(repetitions, {program, spawned});
+    checkReceived("the opened program");
 
-    // The application really ran, with the file as its argument.
-    const QString mark = ws.freshPath(u"mark"_s);
-    ::setenv("ORVANE_ARGSTUB_OUT", QFile::encodeName(mark).constData(), 1);
-    main.FileList_DblClick();
-    reapAll();
-    ::unsetenv("ORVANE_ARGSTUB_OUT");
-    check(QFile::exists(mark) && readFile(mark) == argument + '\0',
-          "the opened application did not receive the file");
-    return samples;
+    choose(1);
+    const QByteArray entry = QFile::encodeName(ws.desktopEntry());
+    const auto launched = [&] {
+        GError* error = nullptr;
+        bool started = false;
+        const double elapsed = timed([&] {
+            GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entry.constData());
+            GFile* file = g_file_new_for_path(argument.constData());
+            GList* files = g_list_append(nullptr, file);
+            started = info != nullptr && g_app_info_launch(G_APP_INFO(info), files, nullptr, &error);
+            g_list_free(files);
+            g_object_unref(file);
+            g_clear_object(&info);
+        });
+        check(started, "g_app_info_launch failed: %1",
+              QString::fromUtf8(error != nullptr ? error->message : ""));
+        reapAll();
+        return elapsed;
+    };
+    rows.push_back(againstFloors(repetitions, {program, launched}).front());
+    checkReceived("the opened desktop entry");
+    return rows;
 }
 
 // ------------------------------------------------- responding and memory
 
+// A watch that is always refused: the lists show their folder as read once.
+struct NoWatch final : platform::FolderWatch {
+    bool watch(const QString& /*folder*/) override { return false; }
+};
+
 // The main window shown over a harness: with `full`, holding the stored
-// types and showing the big folder; otherwise the empty program.
-MainForm& showState(test::Harness& h, const Workspace& ws, bool full)
+// types and showing the big folder, followed unless told otherwise;
+// otherwise the empty program.
+MainForm& showState(test::Harness& h, const Workspace& ws, bool full, bool followed = true)
 {
     if (full) {
         useStoredTypes(ws, h);
     }
     MainForm& main = h.start();
+    if (!followed) {
+        main.FileList.setFolderWatch(std::make_unique<NoWatch>());
+        h.pref().PrefFile.setFolderWatch(std::make_unique<NoWatch>());
+        h.pref().PrefDir.setFolderWatch(std::make_unique<NoWatch>());
+    }
     showOnScreen(main);
     if (full) {
         check(h.g.NumberOfTypes == kTypeCount, "%1 types loaded", h.g.NumberOfTypes);
@@ -515,10 +724,15 @@ std::vector<Response> figureRespond(const Workspace& ws)
 }
 
 // The resident size, in KiB, of this process holding the state.
-double residentSize(const Workspace& ws, bool full)
+// The resident size, in KiB, of this process holding the state: "full" and
+// "unfollowed" with the stored types loaded and the big folder shown, "full"
+// following the folder and "unfollowed" not; otherwise the empty program.
+double residentSize(const Workspace& ws, const QString& state)
 {
+    const bool full = state == u"full"_s || state == u"unfollowed"_s;
+    const bool followed = state != u"unfollowed"_s;
     test::Harness h;
-    showState(h, ws, full);
+    showState(h, ws, full, followed);
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         QTest::qWait(20);
@@ -535,15 +749,15 @@ double residentSize(const Workspace& ws, bool full)
 
 void runFigure(const QString& name, const Workspace& ws, const QString& argument)
 {
-    static const std::map<QString, std::vector<Sample> (*)(const Workspace&, int)> paired = {
-        {u"load"_s, figureLoad},
-        {u"save"_s, figureSave},
-        {u"choose"_s, figureChoose},
-        {u"open"_s, figureOpen}};
+    static const std::map<QString, Rows (*)(const Workspace&, int)> paired = {{u"load"_s, figureLoad},
+                                                                              {u"save"_s, figureSave},
+                                                                              {u"choose"_s, figureChoose},
+                                                                              {u"follow"_s, figureFollow},
+                                                                              {u"open"_s, figureOpen}};
     if (name == u"bare-read"_s) {
         std::printf("elapsed %.9f\n", timedBareRead(ws, argument));
     } else if (name == u"memory"_s) {
-        std::printf("resident %.1f\n", residentSize(ws, argument == u"full"_s));
+        std::printf("resident %.1f\n", residentSize(ws, argument));
     } else if (name == u"respond"_s) {
         for (const Response& r : figureRespond(ws)) {
             std::printf("response %.9f %s\n", r.seconds, r.what.toUtf8().constData());
@@ -551,8 +765,11 @@ void runFigure(const QString& name, const Workspace& ws, const QString& argument
     } else {
         const auto figure = paired.find(name);
         check(figure != paired.end(), "no figure %1", name);
-        for (const Sample& s : figure->second(ws, argument.toInt())) {
-            std::printf("sample %.9f %.9f\n", s.program, s.floor);
+        const Rows rows = figure->second(ws, argument.toInt());
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            for (const Sample& s : rows[row]) {
+                std::printf("sample %zu %.9f %.9f\n", row, s.program, s.floor);
+            }
         }
     }
     std::fflush(stdout);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStringListModel>
 #include <QStyle>
@@ -99,9 +100,6 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListM
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
     setDuplicatesEnabled(true);
-    auto* list = new QListView(this);
-    list->setUniformItemSizes(true);
-    setView(list);
     setModel(model_);
     // Without this the combo measures every item for its size hint.
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -111,6 +109,26 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent), model_(new QStringListM
     QComboBox* self = this;
     connect(lineEdit(), &QLineEdit::textEdited, self, [this](const QString& text) { userEdited(text); });
     connect(self, &QComboBox::activated, self, [this](int index) { userChose(index); });
+}
+
+QAbstractItemView* ComboBox::dropDown() const
+{
+    // Made when first needed: every start builds both type lists, and most
+    // runs never drop them down. Items of one size, so that the first drop-down
+    // does not measure 32,767 of them.
+    if (dropDown_ == nullptr) {
+        auto* self = const_cast<ComboBox*>(this);
+        dropDown_ = new QListView(self);
+        dropDown_->setUniformItemSizes(true);
+        self->setView(dropDown_);
+    }
+    return QComboBox::view();
+}
+
+void ComboBox::showPopup()
+{
+    static_cast<void>(dropDown()); // the drop-down of uniform items, made now if not yet
+    QComboBox::showPopup();
 }
 
 void ComboBox::setText(const QString& text)
@@ -232,33 +250,6 @@ void ComboBox::userChose(int index)
     raiseEvent(this, "Click", onClick_);
 }
 
-// ------------------------------------------------------------ LazyContents
-
-void LazyContents::changed()
-{
-    stale_ = true;
-    if (!owner_->isVisible() || queued_) {
-        return;
-    }
-    queued_ = true;
-    // Dropped with the owner, which holds this object.
-    QMetaObject::invokeMethod(
-        owner_,
-        [this] {
-            queued_ = false;
-            makeIfStale();
-        },
-        Qt::QueuedConnection);
-}
-
-void LazyContents::makeIfStale()
-{
-    if (stale_) {
-        stale_ = false;
-        make_();
-    }
-}
-
 // ------------------------------------------------------------- FileListBox
 
 namespace {
@@ -325,6 +316,49 @@ bool isFolder(const QString& path)
     return statPath(path, status) && S_ISDIR(status.st_mode);
 }
 
+// The order of the names in a file list: ignoring case, then by case.
+bool listedBefore(const QString& a, const QString& b)
+{
+    const int byName = a.compare(b, Qt::CaseInsensitive);
+    return byName != 0 ? byName < 0 : a < b;
+}
+
+// The names of the folder's plain files that match the pattern, in the
+// list's order: the folder's entries as the system gives them, whatever
+// bytes their names hold; hidden files (a leading dot) are left out, as
+// everywhere on the desktop. None when the folder cannot be read.
+QStringList fileNames(const QString& folder, const FilePattern& pattern)
+{
+    QStringList names;
+    if (pattern.matchesNothing()) {
+        return names;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(toNativeName(folder).constData()), &::closedir);
+    if (!dir) {
+        return names;
+    }
+    const int where = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] == '.' || !isRegularFile(where, *entry)) {
+            continue;
+        }
+        const QString name = fromNativeName(entry->d_name);
+        if (pattern.matches(name)) {
+            names.append(name);
+        }
+    }
+    std::sort(names.begin(), names.end(), listedBefore);
+    return names;
+}
+
+// The row of a name in names, which are in the list's order; -1 when it is
+// not there.
+int rowOf(const QStringList& names, const QString& name)
+{
+    const auto at = std::lower_bound(names.begin(), names.end(), name, listedBefore);
+    return at != names.end() && *at == name ? static_cast<int>(at - names.begin()) : -1;
+}
+
 } // namespace
 
 FileListBox::FileListBox(QWidget* parent)
@@ -335,8 +369,9 @@ FileListBox::FileListBox(QWidget* parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // A double-click, Enter, keypad Enter and whatever else the style calls
-    // activating an item all open the file: the keyboard alone can open one.
+    // A double-click and whatever else the style calls activating an item
+    // open the file; Enter and keypad Enter come through keyPressEvent, so
+    // that they open the framed file even when it is not chosen.
     connect(this, &QListView::activated, this,
             [this](const QModelIndex&) { raiseEvent(this, "DblClick", onDblClick_); });
     setItemDelegate(new FocusedItemDelegate(this));
@@ -344,18 +379,44 @@ FileListBox::FileListBox(QWidget* parent)
 
 void FileListBox::keyPressEvent(QKeyEvent* event)
 {
+    const QModelIndex current = currentIndex();
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const auto choose = [this](const QModelIndex& index) {
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    };
+    if (plain && key == Qt::Key_F5) {
+        contents_.reread();
+        event->accept();
+        return;
+    }
+    // Enter opens the framed file, chosen or not, once: the handler reads
+    // the chosen file, so the framed one is chosen first.
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && onDblClick_) {
+        if (current.isValid()) {
+            choose(current);
+            raiseEvent(this, "DblClick", onDblClick_);
+        }
+        event->accept();
+        return;
+    }
     // Tabbing in makes the first file current without choosing it; the first
     // move down then chooses that file rather than skipping to the second.
-    const QModelIndex current = currentIndex();
-    const bool moves = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
-                       event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
-    if (moves && event->modifiers() == Qt::NoModifier && current.isValid() &&
-        !selectionModel()->hasSelection()) {
-        selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+    const bool moves =
+        key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_Space || key == Qt::Key_Select;
+    if (moves && plain && current.isValid() && !selectionModel()->hasSelection()) {
+        choose(current);
         event->accept();
         return;
     }
     QListView::keyPressEvent(event);
+    // Qt moves the frame without choosing when it stays where it was (Home
+    // on the first file, Page Up at the top).
+    const bool lands =
+        key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    if (lands && plain && currentIndex().isValid()) {
+        choose(currentIndex());
+    }
 }
 
 void FileListBox::setPattern(const QString& pattern)
@@ -376,45 +437,47 @@ void FileListBox::setFolder(const QString& folder)
     contents_.changed();
 }
 
-void FileListBox::readNames()
+FolderContents::Source FileListBox::source() const
 {
-    model_->setStringList(list(folder_, FilePattern(pattern_)));
+    const FilePattern pattern(pattern_);
+    if (pattern.matchesNothing()) {
+        return {QString(), [] { return QStringList(); }};
+    }
+    return {folder_, [folder = folder_, pattern] { return fileNames(folder, pattern); }};
+}
+
+// Read again after a change on disk, the list keeps by name the chosen file
+// and the one with the focus frame, and stays scrolled where it was.
+void FileListBox::showNames(const QStringList& names, bool fresh)
+{
+    if (fresh) {
+        model_->setStringList(names);
+        return;
+    }
+    if (names == model_->stringList()) {
+        return;
+    }
+    const auto nameAt = [](const QModelIndex& index) {
+        return index.isValid() ? index.data(Qt::EditRole).toString() : QString();
+    };
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    const QString chosen = selected.isEmpty() ? QString() : nameAt(selected.first());
+    const QString framed = nameAt(currentIndex());
+    const int scrolled = verticalScrollBar()->value();
+    model_->setStringList(names);
+    if (const int row = rowOf(names, framed); row >= 0) {
+        selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::NoUpdate);
+    }
+    if (const int row = rowOf(names, chosen); row >= 0) {
+        selectionModel()->select(model_->index(row), QItemSelectionModel::ClearAndSelect);
+    }
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void FileListBox::showEvent(QShowEvent* event)
 {
     contents_.makeIfStale();
     QListView::showEvent(event);
-}
-
-QStringList FileListBox::list(const QString& folder, const FilePattern& pattern)
-{
-    QStringList names;
-    if (pattern.matchesNothing()) {
-        return names;
-    }
-    // The folder's entries as the system gives them, whatever bytes their
-    // names hold; hidden files (a leading dot) are left out, as everywhere
-    // on the desktop.
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(toNativeName(folder).constData()), &::closedir);
-    if (!dir) {
-        return names;
-    }
-    const int where = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] == '.' || !isRegularFile(where, *entry)) {
-            continue;
-        }
-        const QString name = fromNativeName(entry->d_name);
-        if (pattern.matches(name)) {
-            names.append(name);
-        }
-    }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int byName = a.compare(b, Qt::CaseInsensitive);
-        return byName != 0 ? byName < 0 : a < b;
-    });
-    return names;
 }
 
 int FileListBox::listCount() const
@@ -456,7 +519,18 @@ namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
 }
 
-DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), folder_(canonicalFolder(QDir::currentPath()))
+DirListBox::DirListBox(QWidget* parent)
+    : QListWidget(parent), folder_(canonicalFolder(QDir::currentPath())),
+      contents_(
+          this,
+          [this] {
+              return FolderContents::Source{folder_, [folder = folder_] {
+                                                return QDir(folder).entryList(QDir::Dirs |
+                                                                                  QDir::NoDotAndDotDot,
+                                                                              QDir::Name | QDir::IgnoreCase);
+                                            }};
+          },
+          [this](const QStringList& subfolders, bool fresh) { fill(subfolders, fresh); })
 {
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -483,8 +557,23 @@ void DirListBox::showEvent(QShowEvent* event)
     QListWidget::showEvent(event);
 }
 
-void DirListBox::fill()
+void DirListBox::keyPressEvent(QKeyEvent* event)
 {
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && event->key() == Qt::Key_F5) {
+        contents_.reread();
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+// Filled again after a change on disk, the list keeps the entry that has the
+// focus frame and stays scrolled where it was.
+void DirListBox::fill(const QStringList& subfolders, bool fresh)
+{
+    const QString kept =
+        !fresh && currentItem() != nullptr ? currentItem()->data(kPathRole).toString() : QString();
+    const int scrolled = verticalScrollBar()->value();
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -505,12 +594,20 @@ void DirListBox::fill()
     }
     setCurrentRow(count() - 1);
 
-    const auto subfolders =
-        QDir(folder_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const auto& sub : subfolders) {
-        auto* entry = new QListWidgetItem(closed, QString(depth * 2, u' ') + sub.fileName(), this);
-        entry->setData(kPathRole, sub.absoluteFilePath());
+    const QDir folder(folder_);
+    for (const auto& name : subfolders) {
+        auto* entry = new QListWidgetItem(closed, QString(depth * 2, u' ') + name, this);
+        entry->setData(kPathRole, folder.absoluteFilePath(name));
     }
+    if (fresh) {
+        return;
+    }
+    for (int row = 0; row < count(); ++row) {
+        if (item(row)->data(kPathRole).toString() == kept) {
+            setCurrentRow(row);
+        }
+    }
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void DirListBox::opened(QListWidgetItem* item)
@@ -522,7 +619,7 @@ void DirListBox::opened(QListWidgetItem* item)
         setFolder(item->data(kPathRole).toString());
     } catch (const Failure&) {
         // The folder went away since the list was filled: show what is there now.
-        fill();
+        contents_.reread();
     }
 }
 

@@ -13,7 +13,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+#include "platform/folder_contents.h"
 #include "platform/masks.h"
 
 class QStringListModel;
@@ -62,7 +64,7 @@ public:
     void setLabel(QLabel& label) { label.setBuddy(this); }
     // The field the user types in, and the drop-down list of items.
     [[nodiscard]] QLineEdit* lineEdit() const { return QComboBox::lineEdit(); }
-    [[nodiscard]] QAbstractItemView* dropDown() const { return QComboBox::view(); }
+    [[nodiscard]] QAbstractItemView* dropDown() const;
 
     void setChangeHandler(Handler handler) { onChange_ = std::move(handler); }
     void setClickHandler(Handler handler) { onClick_ = std::move(handler); }
@@ -89,6 +91,7 @@ public:
     void followTo(int index);
 
 private:
+    void showPopup() override;
     void follow();
     void syncView();
     void userEdited(const QString& text);
@@ -97,33 +100,24 @@ private:
     [[nodiscard]] QString itemAt(int index) const;
 
     QStringListModel* model_; // the items, shown as they are held
+    mutable QListView* dropDown_ = nullptr;
     QString text_;
     int index_ = -1;
     Handler onChange_;
     Handler onClick_;
 };
 
-// A list's contents, made from its folder when first needed after a change:
-// when asked for, when the list is shown, or at the next pass of the event
-// loop while it is on screen. Choosing a type changes the folder and the
-// pattern of several lists, some in a hidden window; this way each reads its
-// folder once. Held by the list it serves.
-class LazyContents {
-public:
-    LazyContents(QWidget* owner, std::function<void()> make) : owner_(owner), make_(std::move(make)) {}
-    void changed();
-    void makeIfStale();
-
-private:
-    QWidget* owner_;
-    std::function<void()> make_;
-    bool stale_ = true;
-    bool queued_ = false;
-};
-
 // A list of the names, without folder, of the plain files of one folder that
 // match one pattern; sorted by name, ignoring case; single selection.
-// Hidden files (names starting with ".") and folders are not listed.
+// Hidden files (names starting with ".") and folders are not listed. The
+// list follows its folder (see FolderContents): a file created, removed or
+// renamed there shows without a word and without raising anything, and the
+// chosen file stays chosen, by name, while it is there. F5 reads the folder
+// again.
+//
+// The keyboard: Enter and keypad Enter choose the file that carries the
+// focus frame, then raise DblClick; Home, End, Page Up and Page Down choose
+// the file they land on, as the arrows do.
 class FileListBox : public QListView {
     Q_OBJECT
 public:
@@ -144,25 +138,32 @@ public:
     void setListIndex(int index);
     [[nodiscard]] QString item(int index) const;
 
+    // What tells the list that its folder changed.
+    void setFolderWatch(std::unique_ptr<FolderWatch> watch) { contents_.setWatch(std::move(watch)); }
+    [[nodiscard]] const FolderWatch& folderWatch() const { return contents_.watch(); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void readNames();
-    static QStringList list(const QString& folder, const FilePattern& pattern);
+    [[nodiscard]] FolderContents::Source source() const;
+    void showNames(const QStringList& names, bool fresh);
 
     QStringListModel* model_; // the names shown
     QString folder_;
     QString pattern_;
     Handler onDblClick_;
-    // The names are read when first needed after a change of folder or pattern.
-    mutable LazyContents contents_{this, [this] { readNames(); }};
+    mutable FolderContents contents_{
+        this, [this] { return source(); },
+        [this](const QStringList& names, bool fresh) { showNames(names, fresh); }};
 };
 
 // A folder list: the current folder's ancestors, the folder itself and its
 // subfolders. Opening a folder (double-click) makes it the current folder.
-// Any change of folder, by the program or the user, raises Change.
+// Any change of folder, by the program or the user, raises Change. The list
+// follows its folder's subfolders as a file list follows its files, raising
+// nothing; F5 reads them again.
 class DirListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -174,18 +175,22 @@ public:
     // Throws Failure when the folder does not exist.
     void setFolder(const QString& folder);
 
+    void setFolderWatch(std::unique_ptr<FolderWatch> watch) { contents_.setWatch(std::move(watch)); }
+    [[nodiscard]] const FolderWatch& folderWatch() const { return contents_.watch(); }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void fill();
+    void fill(const QStringList& subfolders, bool fresh);
     void opened(QListWidgetItem* item);
 
     QString folder_;
     Handler onChange_;
     // The entries are made when the list is shown after a change; until then
     // count() and item() show the previous folder's.
-    LazyContents contents_{this, [this] { fill(); }};
+    FolderContents contents_;
 };
 
 // The roots the system has ("/" on Linux). A

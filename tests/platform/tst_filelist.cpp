@@ -1,11 +1,10 @@
 #include <QDir>
-#include <QFile>
-#include <QScopeGuard>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +13,6 @@
 #include "platform/controls.h"
 #include "platform/failure.h"
 #include "platform/filenames.h"
-#include "platform/masks.h"
 #include "platform/qt_services.h"
 #include "support/scripted.h"
 
@@ -23,11 +21,12 @@ using orvane::test::strings;
 
 namespace {
 
-QStringList items(const FileListBox& list)
+// The names listed, as the system's bytes.
+QByteArrayList items(const FileListBox& list)
 {
-    QStringList out;
+    QByteArrayList out;
     for (int i = 0; i < list.listCount(); ++i) {
-        out.append(list.item(i));
+        out.append(toNativeName(list.item(i)));
     }
     return out;
 }
@@ -38,22 +37,56 @@ QString shownAs(const char* text)
     return QString::fromUtf8(text).replace(u'?', QChar(QChar::ReplacementCharacter));
 }
 
-// Makes a file, a folder or a link whose name is exactly these bytes.
-bool make(const QByteArray& path, char kind = 'f', const QByteArray& target = {})
+// Does what the name's bytes say: "name/" makes a folder, "name@target" a
+// link, "name-" removes it (a folder with all it holds),
+// "name>other" renames it; a plain name makes a file of three bytes.
+bool make(const QByteArray& path)
 {
-    switch (kind) {
-    case 'd':
+    if (const qsizetype at = path.indexOf('@'); at >= 0) {
+        return ::symlink(path.sliced(at + 1).constData(), path.first(at).constData()) == 0;
+    }
+    if (const qsizetype at = path.indexOf('>'); at >= 0) {
+        const QByteArray to = path.first(path.lastIndexOf('/', at) + 1) + path.sliced(at + 1);
+        return ::rename(path.first(at).constData(), to.constData()) == 0;
+    }
+    if (path.endsWith('-')) {
+        return std::filesystem::remove_all(path.chopped(1).constData()) > 0;
+    }
+    if (path.endsWith('/')) {
         return ::mkdir(path.constData(), 0700) == 0;
-    case 'l':
-        return ::symlink(target.constData(), path.constData()) == 0;
-    case 'p':
-        return ::mkfifo(path.constData(), 0600) == 0;
-    default: {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        return fd >= 0 && ::write(fd, "abc", 3) == 3 && ::close(fd) == 0;
     }
-    }
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    return fd >= 0 && ::write(fd, "abc", 3) == 3 && ::close(fd) == 0;
 }
+
+// A watch the system refuses, as when the user's inotify watches are all in use.
+struct RefusedWatch : FolderWatch {
+    bool watch(const QString&) override { return false; }
+};
+
+// A folder holding these, and a list showing its "*.txt" files on screen.
+struct Shown {
+    explicit Shown(const QByteArrayList& names, bool refused = false)
+    {
+        if (refused) {
+            list.setFolderWatch(std::make_unique<RefusedWatch>());
+        }
+        for (const QByteArray& name : names) {
+            make(name);
+        }
+        list.setFolder(folder);
+        list.setPattern(QStringLiteral("*.txt"));
+        list.show();
+    }
+    // Qt's own removal passes over names that are not text.
+    ~Shown() { std::filesystem::remove_all(QFile::encodeName(dir.path()).constData()); }
+    bool make(const QByteArray& name) const { return ::make(QFile::encodeName(folder) + name); }
+    [[nodiscard]] QStringList watched() const { return list.folderWatch().watched(); }
+    QTemporaryDir dir;
+    QString folder = dir.path() + QStringLiteral("/shown/");
+    bool made = QDir().mkpath(folder);
+    FileListBox list;
+};
 
 } // namespace
 
@@ -63,203 +96,201 @@ class TestFileList : public QObject {
 private Q_SLOTS:
     void masksMatchIgnoringCase_data()
     {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("name");
+        // Each row's name: the pattern, a name it matches or, after "-", one it does not.
         QTest::addColumn<bool>("matches");
-
-        const auto row = [](const char* name, const char* pattern, const char* file, bool matches) {
-            QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(file) << matches;
-        };
-        row("ending in other case", "*.txt", "A.TXT", true);
-        row("two dots", "*.txt", "a.b.txt", true);
-        row("ending not last", "*.txt", "a.txt.bak", false);
-        row("no ending wanted", "*.", "notes", true);
-        row("no ending wanted, one given", "*.", "notes.txt", false);
-        row("any, no ending", "*.*", "notes", true);
-        row("double ending", "*.tar.gz", "x.tar.gz", true);
-        row("half a double ending", "*.tar.gz", "x.gz", false);
-        row("second of two patterns", "*.exe;*.bat", "RUN.BAT", true);
-        row("one character only", "?.c", "ab.c", false);
-        row("brackets as written", "*.[a]", "x.[a]", true);
-        row("brackets not a set", "*.[a]", "x.a", false);
-        row("blank is literal", "* b.txt", "ab.txt", false);
-        row("nothing pattern", "&.&", "&.&", false);
-        row("non-ASCII case", "*.äb", "x.ÄB", true);
+        for (const char* row : {"*.txt a.b.TXT", "*.txt - a.txt.bak", "*. notes", "*. - notes.txt",
+                                "*.* notes", "*.tar.gz - x.gz", "*.exe;*.bat RUN.BAT", "?.c - ab.c",
+                                "*.[a] - x.a", "&.& - &.&", "*.äb x.ÄB"}) {
+            QTest::newRow(row) << !QByteArray(row).contains(" - ");
+        }
     }
 
     void masksMatchIgnoringCase()
     {
-        QFETCH(QString, pattern);
-        QFETCH(QString, name);
         QFETCH(bool, matches);
-        QCOMPARE(FilePattern(pattern).matches(name), matches);
-    }
-
-    void namesSortIgnoringCaseThenByCase()
-    {
-        // Created out of order, and neither in nor against the order wanted,
-        // so that the order of the folder itself cannot pass for it.
-        QTemporaryDir dir;
-        const QString d = dir.path() + u'/';
-        for (const char* name : {"b.TXT", "C.txt", "B.txt", "b.txt", "a.txt", "B.TXT", "bb.txt", "B.Txt"}) {
-            QVERIFY(QFile(d + QString::fromUtf8(name)).open(QIODevice::WriteOnly));
-        }
-        FileListBox list;
-        list.setFolder(d);
-        list.setPattern(QStringLiteral("*.txt"));
-        QCOMPARE(items(list),
-                 strings({"a.txt", "B.TXT", "B.Txt", "B.txt", "b.TXT", "b.txt", "bb.txt", "C.txt"}));
-    }
-
-    void listsPlainFilesAndKeepsTheListOnABadFolder()
-    {
-        QTemporaryDir dir;
-        const QString d = dir.path() + u'/';
-        for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes", ".hidden.txt", "x.doc", "ro.txt"}) {
-            QFile(d + QString::fromUtf8(name)).open(QIODevice::WriteOnly);
-        }
-        QDir().mkpath(d + QStringLiteral("folder.txt"));
-        QFile::setPermissions(d + QStringLiteral("ro.txt"), QFile::ReadOwner);
-        FileListBox list;
-        list.setFolder(d);
-        QCOMPARE(list.listCount(), 0); // "&.&" until a type is shown
-        list.setPattern(QStringLiteral("*.txt"));
-        QCOMPARE(items(list), strings({"A.TXT", "b.txt", "c.Txt", "ro.txt"}));
-        list.setListIndex(1);
-        QCOMPARE(list.listIndex(), 1);
-        list.setPattern(QStringLiteral("*."));
-        QCOMPARE(items(list), strings({"notes"}));
-        QCOMPARE(list.listIndex(), -1);
-
-        // What is on screen: a hidden list shows the names when it is shown,
-        // a shown one after the next pass of the event loop.
-        FileListBox shown;
-        const auto onScreen = [&shown] {
-            return static_cast<QStringListModel*>(shown.model())->stringList();
-        };
-        shown.setFolder(d);
-        shown.setPattern(QStringLiteral("*.doc"));
-        shown.show();
-        QCOMPARE(onScreen(), strings({"x.doc"}));
-        shown.setPattern(QStringLiteral("*.")); // and again after each change
-        QTRY_COMPARE(onScreen(), strings({"notes"}));
-        shown.setPattern(QStringLiteral("*.doc"));
-        QTRY_COMPARE(onScreen(), strings({"x.doc"}));
-    }
-
-    void badFolderThrowsAndKeepsTheOld_data()
-    {
-        QTest::addColumn<QString>("bad"); // relative to a folder holding notes and x.doc
-
-        QTest::newRow("missing") << "gone/";
-        QTest::newRow("a file") << "notes";
-        QTest::newRow("none") << "";
-    }
-
-    void badFolderThrowsAndKeepsTheOld()
-    {
-        QFETCH(QString, bad);
-        QTemporaryDir dir;
-        const QString d = dir.path() + u'/';
-        for (const char* name : {"notes", "x.doc"}) {
-            QVERIFY(QFile(d + QString::fromUtf8(name)).open(QIODevice::WriteOnly));
-        }
-        FileListBox list;
-        list.setFolder(d);
-        list.setPattern(QStringLiteral("*."));
-        QVERIFY_THROWS_EXCEPTION(Failure, list.setFolder(bad.isEmpty() ? bad : d + bad));
-        QCOMPARE(list.folder(), d);
-        QCOMPARE(items(list), strings({"notes"}));
-        list.setPattern(QStringLiteral("*.doc")); // the old folder, the new pattern
-        QCOMPARE(items(list), strings({"x.doc"}));
+        const QStringList words = QString::fromUtf8(QTest::currentDataTag()).split(u' ');
+        QCOMPARE(FilePattern(words.first()).matches(words.last()), matches);
     }
 
     void namesKeepTheirBytes_data()
     {
+        // Each row's name: the bytes shown, "?" for U+FFFD and "~" for a byte order mark.
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("shown");
-
-        QTest::newRow("Latin-1 e acute") << QByteArray("caf\xe9.txt") << shownAs("caf?.txt");
-        QTest::newRow("byte ff alone") << QByteArray("\xff") << shownAs("?");
-        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf") << shownAs("a??");
-        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << shownAs("???");
-        QTest::newRow("cut short") << QByteArray("x\xe2\x82") << shownAs("x??");
-        QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << shownAs("????");
-        QTest::newRow("valid text") << QByteArray("\xe6\x97\xa5 \xc3\xa9.txt")
-                                    << QString::fromUtf8("\u65e5 \u00e9.txt");
-        // U+10080 is a surrogate pair whose second half looks like a carried byte.
-        QTest::newRow("astral, then a stray byte")
-            << QByteArray("\xf0\x90\x82\x80\xff") << QString::fromUtf8("\xf0\x90\x82\x80") + shownAs("?");
-        QTest::newRow("byte order mark")
-            << QByteArray("\xef\xbb\xbfx") << QChar(QChar::ByteOrderMark) + shownAs("x");
-        QTest::newRow("a stray byte, then a mark")
-            << QByteArray("\xff\xef\xbb\xbf") << shownAs("?") + QChar(QChar::ByteOrderMark);
+        // Overlong, an encoded surrogate, beyond U+10FFFF, cut short; U+10080, a surrogate pair
+        // whose second half looks like a carried byte; byte order marks, after a stray byte too.
+        for (const char* row :
+             {"a\xc0\xaf a??", "\xed\xa0\x80 ???", "\xf4\x90\x80\x80 ????", "\xc3\xa9\xe2\x82 \xc3\xa9??",
+              "\xf0\x90\x82\x80\xff \xf0\x90\x82\x80?", "\xef\xbb\xbfx ~x", "\xff\xef\xbb\xbf ?~"}) {
+            const QByteArrayList bytesThenShown = QByteArray(row).split(' ');
+            QTest::newRow(bytesThenShown[1]) << bytesThenShown[0];
+        }
     }
 
     void namesKeepTheirBytes()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, shown);
-        const QString name = fromNativeName(bytes);
-        QCOMPARE(toNativeName(name), bytes);
-        QCOMPARE(readableName(name), shown);
+        QCOMPARE(toNativeName(fromNativeName(bytes)), bytes);
+        QCOMPARE(readableName(fromNativeName(bytes)),
+                 shownAs(QTest::currentDataTag()).replace(u'~', QChar(QChar::ByteOrderMark)));
     }
 
-    void namesThatAreNotTextAreListedAndFound()
+    void listsPlainFilesInOrderWhateverBytesTheirNamesHold()
     {
-        QTemporaryDir dir;
-        const QByteArray d = QFile::encodeName(dir.path()) + '/';
-        // Qt's own removal passes over names that are not text.
-        const auto removeAll = qScopeGuard([&] { std::filesystem::remove_all(d.constData()); });
-        QVERIFY(make(d + "caf\xe9.txt"));
-        QVERIFY(make(d + "\xff.txt"));
-        QVERIFY(make(d + "plain.txt"));
-        QVERIFY(make(d + "link\xe9.txt", 'l', d + "plain.txt"));
-        QVERIFY(make(d + "broken\xe9.txt", 'l', d + "none"));
-        QVERIFY(make(d + "pipe\xe9.txt", 'p'));
-        QVERIFY(make(d + "sub\xe9.txt", 'd'));
-        QVERIFY(make(d + "sub\xe9.txt/inner\xfe.txt"));
-
-        FileListBox list;
-        const QString folder = fromNativeName(d);
-        list.setFolder(folder);
-        list.setPattern(QStringLiteral("*.txt"));
-        QByteArrayList listed;
-        for (const QString& name : items(list)) {
-            listed.append(toNativeName(name));
-        }
-        QCOMPARE(listed, QByteArrayList({"caf\xe9.txt", "link\xe9.txt", "plain.txt", "\xff.txt"}));
-
+        // Created neither in nor against the order wanted.
+        Shown s({"b.TXT", "C.txt", "B.txt", "notes", ".hidden.txt", "x.doc", "B.TXT", "d.txt/", "caf\xe9.txt",
+                 "\xff.txt", "link\xe9.txt@C.txt", "broken\xe9.txt@none", "sub\xe9.txt/",
+                 "sub\xe9.txt/in\xfe.txt"});
+        FileListBox& list = s.list;
+        QCOMPARE(items(list), QByteArrayList({"B.TXT", "B.txt", "b.TXT", "C.txt", "caf\xe9.txt",
+                                              "link\xe9.txt", "\xff.txt"}));
         // Shown readably, also to a screen reader; found with the same bytes.
-        QCOMPARE(list.model()->index(0, 0).data().toString(), shownAs("caf?.txt"));
-        QtDesktop desktop;
-        QCOMPARE(desktop.fileLength(folder + list.item(0)), 3);
-        QCOMPARE(desktop.fileLength(folder + list.item(3)), 3);
-        QVERIFY_THROWS_EXCEPTION(Failure, desktop.fileLength(folder + fromNativeName("sub\xe9.txt")));
-        QVERIFY_THROWS_EXCEPTION(Failure, desktop.fileLength(folder + shownAs("caf?.txt")));
+        QCOMPARE(list.model()->index(4, 0).data().toString(), shownAs("caf?.txt"));
+        QCOMPARE(QtDesktop().fileLength(s.folder + list.item(6)), 3);
+        QVERIFY_THROWS_EXCEPTION(Failure, QtDesktop().fileLength(s.folder + shownAs("caf?.txt")));
 
+        list.setListIndex(1);
+        QCOMPARE(list.listIndex(), 1);
+        list.setPattern(QStringLiteral("*.")); // on screen at the next pass of the event loop
+        QTRY_COMPARE(static_cast<QStringListModel*>(list.model())->stringList(), strings({"notes"}));
+        QCOMPARE(list.listIndex(), -1);
+        for (const QString& bad : {s.folder + QStringLiteral("gone/"), s.folder + QStringLiteral("notes"),
+                                   QString(), s.folder + shownAs("sub?.txt/")}) {
+            QVERIFY_THROWS_EXCEPTION(Failure, list.setFolder(bad));
+            QCOMPARE(list.folder(), s.folder);
+        }
+        list.setPattern(QStringLiteral("*.doc")); // the old folder, the new pattern
+        QCOMPARE(items(list), QByteArrayList{"x.doc"});
+        list.setFolder(s.dir.path()); // another folder, no longer the old one
+        QVERIFY(!s.watched().contains(s.folder));
+        QTRY_VERIFY(s.watched().contains(list.folder()));
+        list.setPattern(kEmptyListPattern); // nothing shown, nothing followed
+        QCOMPARE(list.listCount(), 0);
+        QCOMPARE(s.watched(), QStringList());
         // A folder whose own name is not text can be the type's folder.
-        list.setFolder(folder + fromNativeName("sub\xe9.txt/"));
-        QCOMPARE(toNativeName(list.item(0)), QByteArray("inner\xfe.txt"));
-        QVERIFY_THROWS_EXCEPTION(Failure, list.setFolder(folder + shownAs("sub?.txt/")));
+        list.setFolder(s.folder + fromNativeName("sub\xe9.txt/"));
+        list.setPattern(QStringLiteral("*.txt"));
+        QCOMPARE(items(list), QByteArrayList{"in\xfe.txt"});
     }
 
-    void folderListOpensFoldersAndRaisesChange()
+    void followsItsFolderKeepingTheChosenFile_data()
     {
-        QTemporaryDir dir;
-        const QString top = dir.path() + QStringLiteral("/top");
-        QDir().mkpath(top + QStringLiteral("/alpha/beta"));
+        // In a folder of a.txt and b.txt, b.txt chosen; each change as make() does it.
+        QTest::addColumn<QByteArrayList>("changes");
+        QTest::addColumn<QByteArrayList>("listed");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<bool>("refused"); // the watch refused: F5 reads the folder again
+        const auto row = [](const char* name, const QByteArrayList& changes, const QByteArrayList& listed,
+                            const char* chosen, bool refused = false) {
+            QTest::newRow(name) << changes << listed << QString::fromUtf8(chosen) << refused;
+        };
+        row("created before the chosen", {"0.txt"}, {"0.txt", "a.txt", "b.txt"}, "b.txt");
+        row("only matching, no hidden, no folders", {"x.doc", ".h.txt", "d.txt/", "c.txt"},
+            {"a.txt", "b.txt", "c.txt"}, "b.txt");
+        row("another removed", {"a.txt-"}, {"b.txt"}, "b.txt");
+        row("the chosen removed", {"b.txt-"}, {"a.txt"}, "");
+        row("the chosen renamed", {"b.txt>c.txt"}, {"a.txt", "c.txt"}, "");
+        row("the folder removed", {"-"}, {}, "");
+        row("the folder renamed", {">../moved"}, {}, "");
+        row("not followed, F5", {"c.txt"}, {"a.txt", "b.txt", "c.txt"}, "b.txt", true);
+    }
+
+    void followsItsFolderKeepingTheChosenFile()
+    {
+        QFETCH(QByteArrayList, changes);
+        QFETCH(QByteArrayList, listed);
+        QFETCH(QString, chosen);
+        QFETCH(bool, refused);
+        Shown s({"a.txt", "b.txt"}, refused);
+        s.list.setListIndex(1);
+        for (const QByteArray& change : changes) {
+            QVERIFY(s.make(change));
+        }
+        if (refused) {
+            QTest::keyClick(&s.list, Qt::Key_F5);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(items(s.list), listed, 1000);
+        QCOMPARE(s.list.listIndex() < 0 ? QString() : s.list.item(s.list.listIndex()), chosen);
+        // No box came up: the test would still be waiting for its answer.
+        QCOMPARE(s.watched().isEmpty(), listed.isEmpty() || refused);
+    }
+
+    void aBurstIsTakenInByFewRereadsWhileTheProgramAnswers()
+    {
+        Shown s({});
+        int rereads = 0;
+        connect(s.list.model(), &QAbstractItemModel::modelReset, this, [&] { ++rereads; });
+        QElapsedTimer sinceTick, took;
+        qint64 longestPause = 0;
+        took.start();
+        QTimer ticks;
+        ticks.callOnTimeout([&] { longestPause = std::max(longestPause, sinceTick.restart()); });
+        sinceTick.start();
+        ticks.start(10);
+        std::thread unpack([&s] {
+            for (int i = 0; i < 3000; ++i) {
+                s.make(QByteArray::number(i) + ".txt");
+            }
+        });
+        QTRY_COMPARE(s.list.listCount(), 3000);
+        unpack.join();
+        // One read per interval, not one per change.
+        QCOMPARE_LE(rereads, 2 + took.elapsed() / FolderContents::kLongestWait);
+        QCOMPARE_LT(longestPause, 250);
+    }
+
+    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<int>("chosen");
+        const QKeyCombination ctrlSpace(Qt::ControlModifier, Qt::Key_Space),
+            keypadEnter(Qt::KeypadModifier, Qt::Key_Enter);
+        using Keys = QList<QKeyCombination>;
+        QTest::newRow("Enter, framed not chosen") << Keys{Qt::Key_Return} << 0;
+        QTest::newRow("Home, keypad Enter") << Keys{Qt::Key_Home, keypadEnter} << 0;
+        QTest::newRow("End") << Keys{Qt::Key_End} << 3;
+        QTest::newRow("Page Up on the first") << Keys{Qt::Key_PageUp} << 0;
+        QTest::newRow("Page Down, Enter") << Keys{Qt::Key_PageDown, Qt::Key_Return} << 3;
+        QTest::newRow("unchosen, then Enter")
+            << Keys{Qt::Key_Down, Qt::Key_Down, ctrlSpace, Qt::Key_Return} << 1;
+    }
+
+    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(int, chosen);
+        Shown s({"a.txt", "b.txt", "c.txt", "d.txt"});
+        QList<int> raised;
+        s.list.setDblClickHandler([&] { raised.append(s.list.listIndex()); });
+        QVERIFY(QTest::qWaitForWindowActive(&s.list));
+        s.list.setFocus(Qt::TabFocusReason); // the first file framed, none chosen
+        QCOMPARE(s.list.listIndex(), -1);
+        for (const QKeyCombination key : keys) {
+            QTest::keyClick(&s.list, key.key(), key.keyboardModifiers());
+        }
+        QCOMPARE(s.list.listIndex(), chosen);
+        // Enter opens the file chosen, once.
+        const bool enter = keys.last().key() == Qt::Key_Return || keys.last().key() == Qt::Key_Enter;
+        QCOMPARE(raised, enter ? QList<int>{chosen} : QList<int>{});
+    }
+
+    void folderListFollowsAndOpensFoldersAndRaisesChange()
+    {
+        const Shown s({"alpha/", "alpha/beta/"});
+        const QString top = QDir::cleanPath(s.folder);
         DirListBox folders;
         int changes = 0;
         folders.setChangeHandler([&] { ++changes; });
         folders.setFolder(top + u'/');
         folders.setFolder(top); // the same folder: no change
         QVERIFY_THROWS_EXCEPTION(Failure, folders.setFolder(top + QStringLiteral("/none")));
-        const auto last = [&folders] {
-            return folders.count() > 0 ? folders.item(folders.count() - 1)->text().trimmed() : QString();
-        };
+        const auto last = [&folders] { return folders.item(folders.count() - 1)->text().trimmed(); };
         folders.show(); // filled as it is shown
         QCOMPARE(last(), QStringLiteral("alpha"));
+        QVERIFY(QDir().mkdir(top + QStringLiteral("/gamma")));
+        QTRY_COMPARE_WITH_TIMEOUT(last(), QStringLiteral("gamma"), 1000);
+        QVERIFY(QDir().rmdir(top + QStringLiteral("/gamma")));
+        QTRY_COMPARE_WITH_TIMEOUT(last(), QStringLiteral("alpha"), 1000);
+        QCOMPARE(changes, 1);
         Q_EMIT folders.itemActivated(folders.item(folders.count() - 1)); // the user opens it
         QCOMPARE(changes, 2);
         QCOMPARE(folders.folder(), top + QStringLiteral("/alpha"));
