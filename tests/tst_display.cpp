@@ -358,21 +358,33 @@ private Q_SLOTS:
         QCOMPARE(p.main.FileList.listCount(), 2);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), &p.main.FileList);
-        // The first Down chooses the first file; Enter and keypad Enter open the chosen one.
-        QStringList opened;
-        for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
-            QTest::keyClick(&p.main.FileList, Qt::Key_Down);
-            QTest::keyClick(&p.main.FileList, enter);
-            opened << p.opened();
-        }
-        QCOMPARE(opened, QStringList({u"dear.txt"_s, u"THANKS.TXT"_s}));
+        // The first Down chooses the first file; Enter and keypad Enter open the
+        // framed file, chosen or not; Home, End, Page Up and Page Down choose.
+        QStringList seen;
+        const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(&p.main.FileList, key, modifiers);
+            seen << QString::number(p.main.FileList.listIndex()) + u' ' +
+                        QString::number(p.h.starter.started.size());
+        };
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        key(Qt::Key_Space, Qt::ControlModifier);
+        key(Qt::Key_Return);
+        const QString framed = p.opened();
+        key(Qt::Key_Home);
+        key(Qt::Key_Enter);
+        key(Qt::Key_End);
+        key(Qt::Key_PageUp);
+        key(Qt::Key_PageDown);
+        QCOMPARE(seen, QStringList({u"0 0"_s, u"1 0"_s, u"-1 0"_s, u"1 1"_s, u"0 1"_s, u"0 2"_s, u"1 2"_s,
+                                    u"0 2"_s, u"1 2"_s}));
+        QCOMPARE(framed + u' ' + p.opened(), u"THANKS.TXT dear.txt"_s);
         // A double-click opens the file once.
         const QPoint first = p.main.FileList.visualRect(p.main.FileList.model()->index(0, 0)).center();
         QTest::mouseClick(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QTest::mouseDClick(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QTest::mouseRelease(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QCOMPARE(p.h.starter.started.size(), 3);
-        QCOMPARE(p.opened(), u"dear.txt"_s);
     }
 
     void f1OpensThePageOfWhatHasTheFocus()
