@@ -315,7 +315,8 @@ private Q_SLOTS:
         PrefForm& pref = p.main.prefForm();
         const auto press = [&pref](int button) {
             return [&pref, button](QWidget*) {
-                QTimer::singleShot(0, &pref, [&pref, button] { pref.PrefButton.at(button).click(); });
+                QTimer::singleShot(
+                    0, &pref, [&pref, button] { pref.PrefButton.at(button).click(); });
                 return u"Preferences"_s;
             };
         };

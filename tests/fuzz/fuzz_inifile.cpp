@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using orvane::platform::IniFile;
     const QByteArray written = IniFile::parse(QByteArrayView(data, static_cast<qsizetype>(size))).text();
-    if (IniFile::parse(written).text() != written) {
+    if (IniFile::parse(written).text() != written)
         std::abort();
-    }
     return 0;
 }

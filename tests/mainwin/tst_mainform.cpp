@@ -36,9 +36,8 @@ private Q_SLOTS:
         const QString mixed = h.folder(u"Mixed"_s);
         for (const auto& name :
              u"m.Txt a.txt B.TXT b2.txt c.doc notes txt .hidden.txt x.tar.gz Z.TAR.GZ w.tar.gz.bak"_s.split(
-                 u' ')) {
+                 u' '))
             h.file(mixed, name);
-        }
         QDir().mkpath(mixed + u"sub.txt"_s);
         h.addType(u"Texts"_s, u"doc"_s, mixed, u"Documents"_s);
         h.addType(u"Texts"_s, u"txt"_s, mixed, u"Plain text"_s);

@@ -25,9 +25,8 @@ namespace {
 QByteArrayList items(const FileListBox& list)
 {
     QByteArrayList out;
-    for (int i = 0; i < list.listCount(); ++i) {
+    for (int i = 0; i < list.listCount(); ++i)
         out.append(toNativeName(list.item(i)));
-    }
     return out;
 }
 
@@ -42,19 +41,16 @@ QString shownAs(const char* text)
 // "name>other" renames it; a plain name makes a file of three bytes.
 bool make(const QByteArray& path)
 {
-    if (const qsizetype at = path.indexOf('@'); at >= 0) {
+    if (const qsizetype at = path.indexOf('@'); at >= 0)
         return ::symlink(path.sliced(at + 1).constData(), path.first(at).constData()) == 0;
-    }
     if (const qsizetype at = path.indexOf('>'); at >= 0) {
         const QByteArray to = path.first(path.lastIndexOf('/', at) + 1) + path.sliced(at + 1);
         return ::rename(path.first(at).constData(), to.constData()) == 0;
     }
-    if (path.endsWith('-')) {
+    if (path.endsWith('-'))
         return std::filesystem::remove_all(path.chopped(1).constData()) > 0;
-    }
-    if (path.endsWith('/')) {
+    if (path.endsWith('/'))
         return ::mkdir(path.constData(), 0700) == 0;
-    }
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     return fd >= 0 && ::write(fd, "abc", 3) == 3 && ::close(fd) == 0;
 }
@@ -68,12 +64,10 @@ struct RefusedWatch : FolderWatch {
 struct Shown {
     explicit Shown(const QByteArrayList& names, bool refused = false)
     {
-        if (refused) {
+        if (refused)
             list.setFolderWatch(std::make_unique<RefusedWatch>());
-        }
-        for (const QByteArray& name : names) {
+        for (const QByteArray& name : names)
             make(name);
-        }
         list.setFolder(folder);
         list.setPattern(QStringLiteral("*.txt"));
         list.show();
@@ -100,9 +94,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("matches");
         for (const char* row : {"*.txt a.b.TXT", "*.txt - a.txt.bak", "*. notes", "*. - notes.txt",
                                 "*.* notes", "*.tar.gz - x.gz", "*.exe;*.bat RUN.BAT", "?.c - ab.c",
-                                "*.[a] - x.a", "&.& - &.&", "*.äb x.ÄB"}) {
+                                "*.[a] - x.a", "&.& - &.&", "*.äb x.ÄB"})
             QTest::newRow(row) << !QByteArray(row).contains(" - ");
-        }
     }
 
     void masksMatchIgnoringCase()
@@ -202,12 +195,10 @@ private Q_SLOTS:
         QFETCH(bool, refused);
         Shown s({"a.txt", "b.txt"}, refused);
         s.list.setListIndex(1);
-        for (const QByteArray& change : changes) {
+        for (const QByteArray& change : changes)
             QVERIFY(s.make(change));
-        }
-        if (refused) {
+        if (refused)
             QTest::keyClick(&s.list, Qt::Key_F5);
-        }
         QTRY_COMPARE_WITH_TIMEOUT(items(s.list), listed, 1000);
         QCOMPARE(s.list.listIndex() < 0 ? QString() : s.list.item(s.list.listIndex()), chosen);
         // No box came up: the test would still be waiting for its answer.
@@ -227,9 +218,8 @@ private Q_SLOTS:
         sinceTick.start();
         ticks.start(10);
         std::thread unpack([&s] {
-            for (int i = 0; i < 3000; ++i) {
+            for (int i = 0; i < 3000; ++i)
                 s.make(QByteArray::number(i) + ".txt");
-            }
         });
         QTRY_COMPARE(s.list.listCount(), 3000);
         unpack.join();
@@ -264,9 +254,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&s.list));
         s.list.setFocus(Qt::TabFocusReason); // the first file framed, none chosen
         QCOMPARE(s.list.listIndex(), -1);
-        for (const QKeyCombination key : keys) {
+        for (const QKeyCombination key : keys)
             QTest::keyClick(&s.list, key.key(), key.keyboardModifiers());
-        }
         QCOMPARE(s.list.listIndex(), chosen);
         // Enter opens the file chosen, once.
         const bool enter = keys.last().key() == Qt::Key_Return || keys.last().key() == Qt::Key_Enter;

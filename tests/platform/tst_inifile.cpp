@@ -176,11 +176,9 @@ private Q_SLOTS:
             // The same as in a file that never held the section's keys.
             IniFile fresh = IniFile::parse("[Types]\n[Other]\nA=o\n");
             file.removeSection(kTypes);
-            for (const QString& set : round.split(u' ', Qt::SkipEmptyParts)) {
-                for (IniFile* f : {&file, &fresh}) {
+            for (const QString& set : round.split(u' ', Qt::SkipEmptyParts))
+                for (IniFile* f : {&file, &fresh})
                     f->setValue(kTypes, set.section(u'=', 0, 0), set.section(u'=', 1));
-                }
-            }
             QCOMPARE(file.text(), fresh.text());
             for (const QString& key : {u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s}) {
                 const QString* value = file.value(kTypes, key);
@@ -208,9 +206,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, piece);
         QByteArray text = "[Types]\n";
-        for (int n = 0; text.size() < 500000; ++n) {
+        for (int n = 0; text.size() < 500000; ++n)
             text += QByteArray(piece).replace("%1", QByteArray::number(n));
-        }
         QElapsedTimer timer;
         timer.start();
         const IniFile file = IniFile::parse(text);
@@ -232,9 +229,8 @@ private Q_SLOTS:
                 return n;
             });
         int room = 0;
-        for (; (left = room, !saveWith(path, filling)); ++room) {
+        for (; (left = room, !saveWith(path, filling)); ++room)
             QCOMPARE(whatIsThere(path), kOldAlone);
-        }
         QVERIFY2(room > 200 && readFile(path).contains("New name"), qPrintable(QString::number(room)));
         // A failing sync or rename fails the save too.
         for (const FileCalls& calls :
@@ -261,9 +257,8 @@ private Q_SLOTS:
         // which needs root (CI runs as root).
         QTemporaryDir small;
         const QByteArray mountPoint = QFile::encodeName(small.path());
-        if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0) {
+        if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
             QSKIP("a small file system of its own could not be mounted");
-        }
         const auto unmount = qScopeGuard([&mountPoint] { ::umount(mountPoint.constData()); });
         const QString store = small.filePath(u"Orvane.conf"_s);
         const QString filler = small.filePath(u"filler"_s);
@@ -325,9 +320,8 @@ private Q_SLOTS:
                                       QString::fromLatin1(QTest::currentTestFunction())});
             const bool ran = user.waitForFinished(60000) && user.exitCode() != 127;
             qunsetenv("ORVANE_TEST_UNREADABLE_STORE");
-            if (!ran) {
+            if (!ran)
                 QSKIP("this test cannot run again as the user nobody (setpriv, util-linux)");
-            }
             const QByteArray said = user.readAllStandardOutput() + user.readAllStandardError();
             QVERIFY2(user.exitCode() == 0 && said.contains("PASS   : TestIniFile::anUnreadable"),
                      said.constData());

@@ -233,9 +233,8 @@ private Q_SLOTS:
                                            {"XDG_DATA_HOME", "none"},
                                            {"XDG_DATA_DIRS", "data"},
                                            {"PATH", "bin"},
-                                           {"ORVANE_ARGSTUB_OUT", "out"}}) {
+                                           {"ORVANE_ARGSTUB_OUT", "out"}})
             environment.insert(QString::fromLatin1(name), path(folder));
-        }
         QProcess child;
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildFlag), file});

@@ -147,9 +147,8 @@ ProgramRun::ProgramRun(const DisplayServer* display, const QByteArray& store)
     : environment(QProcessEnvironment::systemEnvironment())
 {
     for (const char* name : {"SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORMTHEME",
-                             "XDG_CURRENT_DESKTOP", "DESKTOP_STARTUP_ID", "XDG_ACTIVATION_TOKEN"}) {
+                             "XDG_CURRENT_DESKTOP", "DESKTOP_STARTUP_ID", "XDG_ACTIVATION_TOKEN"})
         environment.remove(QString::fromLatin1(name));
-    }
     for (const char* name : {"CONFIG", "DATA", "CACHE", "RUNTIME"}) {
         const QString folder = home.filePath(QString::fromLatin1(name).toLower());
         QDir().mkpath(folder);
