@@ -18,6 +18,7 @@
 
 using namespace orvane::platform;
 using orvane::test::strings;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,7 +70,7 @@ struct Shown {
         for (const QByteArray& name : names)
             make(name);
         list.setFolder(folder);
-        list.setPattern(QStringLiteral("*.txt"));
+        list.setPattern(u"*.txt"_s);
         list.show();
     }
     // Qt's own removal passes over names that are not text.
@@ -77,7 +78,7 @@ struct Shown {
     bool make(const QByteArray& name) const { return ::make(QFile::encodeName(folder) + name); }
     [[nodiscard]] QStringList watched() const { return list.folderWatch().watched(); }
     QTemporaryDir dir;
-    QString folder = dir.path() + QStringLiteral("/shown/");
+    QString folder = dir.path() + u"/shown/"_s;
     bool made = QDir().mkpath(folder);
     FileListBox list;
 };
@@ -143,15 +144,15 @@ private Q_SLOTS:
 
         list.setListIndex(1);
         QCOMPARE(list.listIndex(), 1);
-        list.setPattern(QStringLiteral("*.")); // on screen at the next pass of the event loop
+        list.setPattern(u"*."_s); // on screen at the next pass of the event loop
         QTRY_COMPARE(static_cast<QStringListModel*>(list.model())->stringList(), strings({"notes"}));
         QCOMPARE(list.listIndex(), -1);
-        for (const QString& bad : {s.folder + QStringLiteral("gone/"), s.folder + QStringLiteral("notes"),
-                                   QString(), s.folder + shownAs("sub?.txt/")}) {
+        for (const QString& bad :
+             {s.folder + u"gone/"_s, s.folder + u"notes"_s, QString(), s.folder + shownAs("sub?.txt/")}) {
             QVERIFY_THROWS_EXCEPTION(Failure, list.setFolder(bad));
             QCOMPARE(list.folder(), s.folder);
         }
-        list.setPattern(QStringLiteral("*.doc")); // the old folder, the new pattern
+        list.setPattern(u"*.doc"_s); // the old folder, the new pattern
         QCOMPARE(items(list), QByteArrayList{"x.doc"});
         list.setFolder(s.dir.path()); // another folder, no longer the old one
         QVERIFY(!s.watched().contains(s.folder));
@@ -161,48 +162,43 @@ private Q_SLOTS:
         QCOMPARE(s.watched(), QStringList());
         // A folder whose own name is not text can be the type's folder.
         list.setFolder(s.folder + fromNativeName("sub\xe9.txt/"));
-        list.setPattern(QStringLiteral("*.txt"));
+        list.setPattern(u"*.txt"_s);
         QCOMPARE(items(list), QByteArrayList{"in\xfe.txt"});
     }
 
     void followsItsFolderKeepingTheChosenFile_data()
     {
-        // In a folder of a.txt and b.txt, b.txt chosen; each change as make() does it.
-        QTest::addColumn<QByteArrayList>("changes");
-        QTest::addColumn<QByteArrayList>("listed");
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<bool>("refused"); // the watch refused: F5 reads the folder again
-        const auto row = [](const char* name, const QByteArrayList& changes, const QByteArrayList& listed,
-                            const char* chosen, bool refused = false) {
-            QTest::newRow(name) << changes << listed << QString::fromUtf8(chosen) << refused;
-        };
-        row("created before the chosen", {"0.txt"}, {"0.txt", "a.txt", "b.txt"}, "b.txt");
-        row("only matching, no hidden, no folders", {"x.doc", ".h.txt", "d.txt/", "c.txt"},
-            {"a.txt", "b.txt", "c.txt"}, "b.txt");
-        row("another removed", {"a.txt-"}, {"b.txt"}, "b.txt");
-        row("the chosen removed", {"b.txt-"}, {"a.txt"}, "");
-        row("the chosen renamed", {"b.txt>c.txt"}, {"a.txt", "c.txt"}, "");
-        row("the folder removed", {"-"}, {}, "");
-        row("the folder renamed", {">../moved"}, {}, "");
-        row("not followed, F5", {"c.txt"}, {"a.txt", "b.txt", "c.txt"}, "b.txt", true);
+        // In a folder of a.txt and b.txt, b.txt chosen: the changes, as make() does
+        // each, then "|" the names listed, then "|" the name chosen. With "F5",
+        // the watch is refused and F5 reads the folder again.
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("created before the chosen") << QByteArray("0.txt|0.txt a.txt b.txt|b.txt");
+        QTest::newRow("only matching, no hidden, no folders")
+            << QByteArray("x.doc .h.txt d.txt/ c.txt|a.txt b.txt c.txt|b.txt");
+        QTest::newRow("another removed") << QByteArray("a.txt-|b.txt|b.txt");
+        QTest::newRow("the chosen removed") << QByteArray("b.txt-|a.txt|");
+        QTest::newRow("the chosen renamed") << QByteArray("b.txt>c.txt|a.txt c.txt|");
+        QTest::newRow("the folder removed") << QByteArray("-||");
+        QTest::newRow("the folder renamed") << QByteArray(">../moved||");
+        QTest::newRow("not followed, F5") << QByteArray("c.txt|a.txt b.txt c.txt|b.txt");
     }
 
     void followsItsFolderKeepingTheChosenFile()
     {
-        QFETCH(QByteArrayList, changes);
-        QFETCH(QByteArrayList, listed);
-        QFETCH(QString, chosen);
-        QFETCH(bool, refused);
+        QFETCH(QByteArray, script);
+        const QByteArrayList part = script.split('|');
+        const bool refused = QByteArray(QTest::currentDataTag()).contains("F5");
         Shown s({"a.txt", "b.txt"}, refused);
         s.list.setListIndex(1);
-        for (const QByteArray& change : changes)
+        for (const QByteArray& change : part[0].split(' '))
             QVERIFY(s.make(change));
         if (refused)
             QTest::keyClick(&s.list, Qt::Key_F5);
-        QTRY_COMPARE_WITH_TIMEOUT(items(s.list), listed, 1000);
-        QCOMPARE(s.list.listIndex() < 0 ? QString() : s.list.item(s.list.listIndex()), chosen);
+        QTRY_COMPARE_WITH_TIMEOUT(items(s.list).join(' '), part[1], 1000);
+        QCOMPARE(s.list.listIndex() < 0 ? QString() : s.list.item(s.list.listIndex()),
+                 QString::fromUtf8(part[2]));
         // No box came up: the test would still be waiting for its answer.
-        QCOMPARE(s.watched().isEmpty(), listed.isEmpty() || refused);
+        QCOMPARE(s.watched().isEmpty(), part[1].isEmpty() || refused);
     }
 
     void aBurstIsTakenInByFewRereadsWhileTheProgramAnswers()
@@ -228,40 +224,6 @@ private Q_SLOTS:
         QCOMPARE_LT(longestPause, 250);
     }
 
-    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce_data()
-    {
-        QTest::addColumn<QList<QKeyCombination>>("keys");
-        QTest::addColumn<int>("chosen");
-        const QKeyCombination ctrlSpace(Qt::ControlModifier, Qt::Key_Space),
-            keypadEnter(Qt::KeypadModifier, Qt::Key_Enter);
-        using Keys = QList<QKeyCombination>;
-        QTest::newRow("Enter, framed not chosen") << Keys{Qt::Key_Return} << 0;
-        QTest::newRow("Home, keypad Enter") << Keys{Qt::Key_Home, keypadEnter} << 0;
-        QTest::newRow("End") << Keys{Qt::Key_End} << 3;
-        QTest::newRow("Page Up on the first") << Keys{Qt::Key_PageUp} << 0;
-        QTest::newRow("Page Down, Enter") << Keys{Qt::Key_PageDown, Qt::Key_Return} << 3;
-        QTest::newRow("unchosen, then Enter")
-            << Keys{Qt::Key_Down, Qt::Key_Down, ctrlSpace, Qt::Key_Return} << 1;
-    }
-
-    void keysChooseWhatTheyLandOnAndEnterOpensTheFramedFileOnce()
-    {
-        QFETCH(QList<QKeyCombination>, keys);
-        QFETCH(int, chosen);
-        Shown s({"a.txt", "b.txt", "c.txt", "d.txt"});
-        QList<int> raised;
-        s.list.setDblClickHandler([&] { raised.append(s.list.listIndex()); });
-        QVERIFY(QTest::qWaitForWindowActive(&s.list));
-        s.list.setFocus(Qt::TabFocusReason); // the first file framed, none chosen
-        QCOMPARE(s.list.listIndex(), -1);
-        for (const QKeyCombination key : keys)
-            QTest::keyClick(&s.list, key.key(), key.keyboardModifiers());
-        QCOMPARE(s.list.listIndex(), chosen);
-        // Enter opens the file chosen, once.
-        const bool enter = keys.last().key() == Qt::Key_Return || keys.last().key() == Qt::Key_Enter;
-        QCOMPARE(raised, enter ? QList<int>{chosen} : QList<int>{});
-    }
-
     void folderListFollowsAndOpensFoldersAndRaisesChange()
     {
         const Shown s({"alpha/", "alpha/beta/"});
@@ -271,19 +233,19 @@ private Q_SLOTS:
         folders.setChangeHandler([&] { ++changes; });
         folders.setFolder(top + u'/');
         folders.setFolder(top); // the same folder: no change
-        QVERIFY_THROWS_EXCEPTION(Failure, folders.setFolder(top + QStringLiteral("/none")));
+        QVERIFY_THROWS_EXCEPTION(Failure, folders.setFolder(top + u"/none"_s));
         const auto last = [&folders] { return folders.item(folders.count() - 1)->text().trimmed(); };
         folders.show(); // filled as it is shown
-        QCOMPARE(last(), QStringLiteral("alpha"));
-        QVERIFY(QDir().mkdir(top + QStringLiteral("/gamma")));
-        QTRY_COMPARE_WITH_TIMEOUT(last(), QStringLiteral("gamma"), 1000);
-        QVERIFY(QDir().rmdir(top + QStringLiteral("/gamma")));
-        QTRY_COMPARE_WITH_TIMEOUT(last(), QStringLiteral("alpha"), 1000);
+        QCOMPARE(last(), u"alpha"_s);
+        QVERIFY(QDir().mkdir(top + u"/gamma"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(last(), u"gamma"_s, 1000);
+        QVERIFY(QDir().rmdir(top + u"/gamma"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(last(), u"alpha"_s, 1000);
         QCOMPARE(changes, 1);
         Q_EMIT folders.itemActivated(folders.item(folders.count() - 1)); // the user opens it
         QCOMPARE(changes, 2);
-        QCOMPARE(folders.folder(), top + QStringLiteral("/alpha"));
-        QTRY_COMPARE(last(), QStringLiteral("beta")); // on screen: at the next pass of the event loop
+        QCOMPARE(folders.folder(), top + u"/alpha"_s);
+        QTRY_COMPARE(last(), u"beta"_s); // on screen: at the next pass of the event loop
     }
 };
 
