@@ -4,20 +4,27 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace orvane::platform {
@@ -154,6 +161,70 @@ std::optional<LaunchIds> readShowRequest(const QByteArray& line)
     return ids;
 }
 
+// The single copy's socket is a plain Unix socket watched by a
+// QSocketNotifier rather than Qt's local socket classes: those live in Qt's
+// network module, which with the eight libraries it brings costs every
+// start about 6 % of its time, and the exchange is a line each way.
+std::optional<sockaddr_un> socketAddress(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || static_cast<std::size_t>(name.size()) >= sizeof address.sun_path) {
+        return std::nullopt;
+    }
+    std::copy(name.cbegin(), name.cend(), address.sun_path);
+    return address;
+}
+
+// A later start's request on one connection, read as it comes; answered
+// and closed once its line is whole. Its parent owns it until then.
+class Request final : public QObject {
+public:
+    Request(int fd, QObject& parent, std::function<bool(const QByteArray&)> show)
+        : QObject(&parent), fd_(fd), notifier_(fd, QSocketNotifier::Read), show_(std::move(show))
+    {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, this, [this] { read(); });
+    }
+    ~Request() override
+    {
+        notifier_.setEnabled(false);
+        ::close(fd_);
+    }
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+
+private:
+    // More than any request holds: a peer that sends no line end is let go.
+    static constexpr qsizetype kLongest = 16384;
+
+    void read()
+    {
+        char buffer[1024];
+        const ssize_t count = ::read(fd_, buffer, sizeof buffer);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return;
+        }
+        received_.append(buffer, std::max<ssize_t>(count, 0));
+        const qsizetype end = received_.indexOf('\n');
+        if (count > 0 && end < 0 && received_.size() < kLongest) {
+            return;
+        }
+        if (end >= 0 && show_(received_.first(end + 1))) {
+            // The peer may be gone already; then there is no one to tell.
+            [[maybe_unused]] const ssize_t sent = ::send(
+                fd_, kShownAnswer.constData(), static_cast<std::size_t>(kShownAnswer.size()), MSG_NOSIGNAL);
+        }
+        notifier_.setEnabled(false);
+        deleteLater();
+    }
+
+    int fd_;
+    QSocketNotifier notifier_;
+    std::function<bool(const QByteArray&)> show_;
+    QByteArray received_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- EndSignals
@@ -237,7 +308,6 @@ SingleCopy::SingleCopy(const QString& lockFile, const QString& socket) : lock_(l
     // Only a copy that is gone leaves a stale lock; a running one, however
     // long it runs, keeps it.
     lock_.setStaleLockTime(0);
-    QObject::connect(&server_, &QLocalServer::newConnection, &server_, [this] { answer(); });
 }
 
 SingleCopy::~SingleCopy()
@@ -301,66 +371,94 @@ void SingleCopy::setWindow(QWidget* window)
 SingleCopy::Reply SingleCopy::askRunningCopy(const QByteArray& request, int answerWaitMs)
 {
     const QDeadlineTimer deadline(answerWaitMs);
-    QLocalSocket socket;
-    constexpr int kTryMs = 200;
+    const std::optional<sockaddr_un> address = socketAddress(socket_);
+    if (!address) {
+        return Reply::None;
+    }
     // The running copy may have taken the lock and not be listening yet.
+    constexpr int kRetryMs = 100;
+    int fd = -1;
+    const auto closeSocket = qScopeGuard([&fd] {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    });
     while (true) {
-        socket.connectToServer(socket_);
-        if (socket.waitForConnected(kTryMs)) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
             break;
+        }
+        if (fd >= 0) {
+            ::close(std::exchange(fd, -1));
         }
         if (deadline.hasExpired()) {
             return Reply::None;
         }
-        QThread::msleep(kTryMs / 2);
+        QThread::msleep(kRetryMs);
     }
-    socket.write(request);
-    if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+    if (::send(fd, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL) !=
+        request.size()) {
         return Reply::None;
     }
     QByteArray reply;
     while (!reply.endsWith('\n')) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            // Closed without an answer: the request was not understood.
-            return socket.state() == QLocalSocket::UnconnectedState && reply.isEmpty() ? Reply::Refused
-                                                                                       : Reply::None;
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, static_cast<int>(deadline.remainingTime()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
         }
-        reply += socket.readAll();
+        char buffer[256];
+        const ssize_t count = ready > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
+        if (count <= 0) {
+            // Closed without an answer: the request was not understood.
+            return ready > 0 && reply.isEmpty() ? Reply::Refused : Reply::None;
+        }
+        reply.append(buffer, count);
     }
     return reply == kShownAnswer ? Reply::Shown : Reply::None;
 }
 
 void SingleCopy::listen()
 {
-    // A socket left by a copy that died is in the way.
-    QLocalServer::removeServer(socket_);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    server_.listen(socket_);
+    const std::optional<sockaddr_un> address = socketAddress(socket_);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (!address || fd < 0) {
+        return;
+    }
+    // A socket left by a copy that died is in the way. Only the user may
+    // connect: the socket's own mode, set at once (its folder, the user's
+    // runtime folder, is the user's alone anyway).
+    ::unlink(address->sun_path);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+        ::chmod(address->sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        return;
+    }
+    listening_ = fd;
+    connections_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(connections_.get(), &QSocketNotifier::activated, &requests_, [this] { answer(); });
 }
 
 void SingleCopy::answer()
 {
-    while (QLocalSocket* client = server_.nextPendingConnection()) {
-        QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
-            if (!client->canReadLine()) {
-                return;
+    for (int fd; (fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+        new Request(fd, requests_, [this](const QByteArray& line) {
+            const auto ids = readShowRequest(line);
+            if (ids && window_ != nullptr) {
+                activation_.bringToFront(*window_, *ids);
             }
-            if (const auto ids = readShowRequest(client->readLine())) {
-                if (window_ != nullptr) {
-                    activation_.bringToFront(*window_, *ids);
-                }
-                client->write(kShownAnswer);
-                client->flush();
-            }
-            client->disconnectFromServer();
+            return ids.has_value();
         });
     }
 }
 
 void SingleCopy::release()
 {
-    server_.close();
+    if (listening_ >= 0) {
+        connections_.reset();
+        ::close(std::exchange(listening_, -1));
+        ::unlink(QFile::encodeName(socket_).constData());
+    }
     if (lock_.isLocked()) {
         lock_.unlock();
     }

@@ -2,8 +2,8 @@
 
 // How a desktop session ends the program, and the one running copy.
 
-#include <QLocalServer>
 #include <QLockFile>
+#include <QObject>
 #include <QSocketNotifier>
 #include <QString>
 
@@ -91,7 +91,9 @@ private:
 
     QLockFile lock_;
     QString socket_;
-    QLocalServer server_;
+    int listening_ = -1; // the socket later starts connect to, while this is the one copy
+    std::unique_ptr<QSocketNotifier> connections_;
+    QObject requests_; // the parent of each connection's request while it is read
     QWidget* window_ = nullptr;
     LaunchIds ownIds_;
     Activation activation_;
