@@ -16,6 +16,7 @@ namespace {
 
 const QString kApp = u"Orvane"_s, kTypes = u"Types"_s;
 const QByteArray kOld = "[Types]\nNumber%20Of%20Types=1\nType%20name%200=Old\n";
+const QString kOldAlone = QString::fromUtf8(kOld) + u"and beside: "_s;
 
 // A table of one column, "cells": each row split at "|", its first cell naming it.
 void table(std::initializer_list<const char*> rows)
@@ -24,15 +25,6 @@ void table(std::initializer_list<const char*> rows)
     for (const char* row : rows)
         QTest::newRow(QByteArray(row).split('|')[0].constData()) << QByteArray(row).split('|').mid(1);
 }
-
-// The store's text and the files beside it, as the old store alone gives.
-QString whatIsThere(const QString& store)
-{
-    QStringList beside = QFileInfo(store).dir().entryList(QDir::Files | QDir::Hidden);
-    beside.removeAll(QFileInfo(store).fileName());
-    return QString::fromUtf8(readFile(store)) + u"and beside: "_s + beside.join(u", ");
-}
-const QString kOldAlone = QString::fromUtf8(kOld) + u"and beside: "_s;
 
 // The system calls of a save, one of them replaced.
 template <typename Call, typename Replacement> FileCalls with(Call FileCalls::*call, Replacement replacement)
@@ -52,10 +44,15 @@ bool saveWith(const QString& path, const FileCalls& calls = FileCalls::system())
     return store.flush();
 }
 
-// What a save that fails leaves (as whatIsThere), or "saved".
+// What a save that fails leaves: the store's text and the files beside it
+// (as the old store alone gives kOldAlone); "saved" when it did not fail.
 QString failedSave(const QString& path, const FileCalls& calls = FileCalls::system())
 {
-    return saveWith(path, calls) ? u"saved"_s : whatIsThere(path);
+    if (saveWith(path, calls))
+        return u"saved"_s;
+    QStringList beside = QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden);
+    beside.removeAll(QFileInfo(path).fileName());
+    return QString::fromUtf8(readFile(path)) + u"and beside: "_s + beside.join(u", ");
 }
 
 } // namespace
@@ -99,14 +96,13 @@ private Q_SLOTS:
     {
         QFETCH(QByteArrayList, cells);
         const Harness h(cells[0]);
-        const QString path = h.settingsPath();
         // QSettings reads a section when a key under its name is first
         // asked for (a key in [General] that names a section is missed
         // then), and all of them to save: here, all of them.
-        QSettings qsettings(path, QSettings::IniFormat);
+        QSettings qsettings(h.settingsPath(), QSettings::IniFormat);
         qsettings.allKeys();
         QCOMPARE(qsettings.value(u"Types/A"_s, u"(none)"_s).toString(), QString::fromUtf8(cells[1]));
-        QCOMPARE(QtSettingsStore(path).get(kApp, kTypes, u"A"_s, u"(none)"_s),
+        QCOMPARE(QtSettingsStore(h.settingsPath()).get(kApp, kTypes, u"A"_s, u"(none)"_s),
                  QString::fromUtf8(cells.value(2, cells[1])));
     }
 
@@ -227,8 +223,9 @@ private Q_SLOTS:
                 left -= n > 0 ? static_cast<int>(n) : 0;
                 return n;
             });
-        for (; (left = room, !saveWith(link, filling)); ++room)
-            QCOMPARE(whatIsThere(link), oldAlone);
+        QString after;
+        while ((left = room++, after = failedSave(link, filling)) != u"saved"_s)
+            QCOMPARE(after, oldAlone);
         QVERIFY2(room > 200 && readFile(target).contains("New name") && !handedOn,
                  qPrintable(u"%1 bytes of room, handed on: %2"_s.arg(room).arg(handedOn)));
         // One of the folder, after the rename, does not, and says so.
