@@ -1,5 +1,3 @@
-#include <QDir>
-#include <QSettings>
 #include <QTest>
 
 #include "catalogue/catalogue.h"
@@ -24,9 +22,12 @@ QStringList flat(const Globals& g)
     return out;
 }
 
-int unload(Harness& h)
+// A table of one column, "cells": each row split at "|", its first cell naming it.
+void table(std::initializer_list<const char*> rows)
 {
-    return h.endingCode([&] { h.main().Form_Unload(); });
+    QTest::addColumn<QStringList>("cells");
+    for (const char* row : rows)
+        QTest::newRow(QByteArray(row).split('|')[0].constData()) << QString::fromUtf8(row).split(u'|').mid(1);
 }
 
 } // namespace
@@ -46,7 +47,7 @@ private Q_SLOTS:
             const QString v = awkward.value(i, QString::number(i));
             saving.addType(v, v, v, v, v);
         }
-        QCOMPARE(unload(saving), 0);
+        QCOMPARE(saving.endingCode([&] { saving.main().Form_Unload(); }), 0);
         Harness loading(saving.settingsText().toUtf8());
         loading.start();
         QCOMPARE(flat(loading.g), flat(saving.g));
@@ -59,50 +60,39 @@ private Q_SLOTS:
         QCOMPARE(flat(h.g),
                  QStringList({u"Text"_s, u"txt"_s, {}, {}, u"/bin/v"_s, u"Images"_s, {}, {}, {}, {}}));
         QCOMPARE(h.pref().TypeCombo.item(1), u"Images"_s);
-        QCOMPARE(unload(h), 0);
+        QCOMPARE(h.endingCode([&] { h.main().Form_Unload(); }), 0);
         QVERIFY(h.settingsText().contains(u"Images"_s) && !h.settingsText().contains(u"Beyond"_s));
 
         Harness empty; // no store: the save writes the one key
         empty.start();
-        QCOMPARE(unload(empty), 0);
-        QSettings written(empty.settingsPath(), QSettings::IniFormat);
-        QCOMPARE(written.allKeys(), QStringList{u"Types/Number Of Types"_s});
-        QCOMPARE(written.value(u"Types/Number Of Types"_s).toString(), u"0"_s);
+        QCOMPARE(empty.endingCode([&] { empty.main().Form_Unload(); }), 0);
+        QCOMPARE(empty.settingsText(), u"[Types]\nNumber%20Of%20Types=0\n"_s);
     }
 
     void aBadCountIsReportedOnceAndTheOldStoreKept_data()
     {
-        QTest::addColumn<QByteArray>("count");
-        QTest::addColumn<int>("loaded"); // -1: reported, nothing loaded, the store kept as .bak
-
-        QTest::newRow("letters") << QByteArray("abc") << -1;
-        QTest::newRow("fraction") << QByteArray("3.5") << -1;
-        QTest::newRow("empty") << QByteArray() << -1;
-        QTest::newRow("beyond 16 bits") << QByteArray("32768") << -1;
-        QTest::newRow("negative") << QByteArray("-1") << -1;
-        QTest::newRow("beyond 64 bits") << QByteArray("99999999999999999999") << -1;
-        QTest::newRow("two numbers") << QByteArray("1 2") << -1;
-        QTest::newRow("hexadecimal") << QByteArray("0x10") << -1;
-        QTest::newRow("blanks and sign") << QByteArray(" +2 ") << 2;
-        QTest::newRow("the most") << QByteArray("32767") << 32767;
+        // The count, then how many types are loaded; none: the count is
+        // reported, nothing loaded, and the store kept as .bak.
+        table({"letters|abc", "fraction|3.5", "empty|", "beyond 16 bits|32768", "negative|-1",
+               "beyond 64 bits|99999999999999999999", "two numbers|1 2", "hexadecimal|0x10",
+               "blanks and sign| +2 |2", "the most|32767|32767"});
     }
 
     void aBadCountIsReportedOnceAndTheOldStoreKept()
     {
-        QFETCH(QByteArray, count);
-        QFETCH(int, loaded);
-        const QByteArray original = "[Types]\nNumber Of Types=" + count + "\nType name 0=A\nType name 1=B\n";
+        QFETCH(QStringList, cells);
+        const bool bad = cells.size() == 1;
+        const QByteArray original =
+            "[Types]\nNumber Of Types=" + cells[0].toUtf8() + "\nType name 0=A\nType name 1=B\n";
         Harness h(original);
-        if (loaded < 0)
-            h.dialogs.answer(Answer::Ok);
+        h.dialogs.answer(Answer::Ok); // for the report, if one comes
         h.start();
-        QCOMPARE(h.names().size(), std::max(loaded, 0));
+        QCOMPARE(h.names().size(), cells.value(1, u"0"_s).toInt());
         QCOMPARE(h.main().windowTitle(), u"Orvane 1.02"_s); // start-up went on
-        QCOMPARE(unload(h), 0);
-        QCOMPARE(test::readFile(h.settingsPath() + u".bak"_s), loaded < 0 ? original : QByteArray());
-        QCOMPARE(h.dialogs.shown.size(), loaded < 0 ? 1 : 0);
-        if (loaded < 0)
-            QVERIFY(h.dialogs.texts().constFirst().endsWith(u"\r\nCode: GLFR"_s));
+        QCOMPARE(h.endingCode([&] { h.main().Form_Unload(); }), 0);
+        QCOMPARE(test::readFile(h.settingsPath() + u".bak"_s), bad ? original : QByteArray());
+        QCOMPARE(h.dialogs.shown.size(), bad ? 1 : 0);
+        QVERIFY(!bad || h.dialogs.texts().constFirst().endsWith(u"\r\nCode: GLFR"_s));
     }
 
     void aFailedSaveIsSaidAndEndsWithOne()
@@ -111,7 +101,7 @@ private Q_SLOTS:
         h.start();
         QDir().mkpath(h.settingsPath()); // a folder where the file should be
         h.dialogs.answer(Answer::Ok);
-        QCOMPARE(unload(h), 1);
+        QCOMPARE(h.endingCode([&] { h.main().Form_Unload(); }), 1);
         QCOMPARE(h.dialogs.texts(), QStringList{u"The types could not be saved to\r\n"_s + h.settingsPath()});
         QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 2"_s);
         QCOMPARE(h.g.ErrorCount, 0);
@@ -135,41 +125,28 @@ private Q_SLOTS:
 
     void getExtensionSplitsPaths_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("keepCase"); // the folder's case is kept, not folded
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("extension");
-
-        const auto row = [](const char* name, const char* path, bool keepCase, const char* folder,
-                            const char* extension) {
-            QTest::newRow(name) << QString::fromUtf8(path) << keepCase << QString::fromUtf8(folder)
-                                << QString::fromUtf8(extension);
-        };
-        row("ending folded", "C:\\Data\\Report.TXT", false, "c:\\data\\", "txt");
-        row("double ending", "C:\\Data\\archive.tar.gz", false, "c:\\data\\", "tar.gz");
-        row("no ending", "C:\\Data\\README", false, "c:\\data\\", "");
-        row("dot in folder only", "C:\\My.Files\\readme", false, "c:\\my.files\\", "");
-        row("folder only", "C:\\Data\\", false, "c:\\data\\", "");
-        row("trailing dot", "C:\\Data\\name.", false, "c:\\data\\", "");
-        row("leading dot", "C:\\Data\\.profile", false, "c:\\data\\", "profile");
-        row("no folder", "Notes.Doc", false, "", "doc");
-        row("forward slashes", "c:/Web/Index.HTML", false, "c:/web/", "html");
-        row("mixed slashes", "C:\\Web/index.html", false, "c:\\web/", "html");
-        row("network share", "\\\\Server\\Share\\a.b", false, "\\\\server\\share\\", "b");
-        row("empty", "", false, "", "");
-        row("case kept", "/home/Ann/Docs/Report.Tar.GZ", true, "/home/Ann/Docs/", "tar.gz");
+        // The path, its extension and its folder, whose case is folded but
+        // in "case kept".
+        table({"ending folded|C:\\Data\\Report.TXT|txt|c:\\data\\",
+               "double ending|C:\\Data\\archive.tar.gz|tar.gz|c:\\data\\",
+               "no ending|C:\\Data\\README||c:\\data\\",
+               "dot in folder only|C:\\My.Files\\readme||c:\\my.files\\",
+               "folder only|C:\\Data\\||c:\\data\\", "trailing dot|C:\\Data\\name.||c:\\data\\",
+               "leading dot|C:\\Data\\.profile|profile|c:\\data\\", "no folder|Notes.Doc|doc|",
+               "forward slashes|c:/Web/Index.HTML|html|c:/web/",
+               "mixed slashes|C:\\Web/index.html|html|c:\\web/",
+               "network share|\\\\Server\\Share\\a.b|b|\\\\server\\share\\", "empty|||",
+               "case kept|/home/Ann/Docs/Report.Tar.GZ|tar.gz|/home/Ann/Docs/"});
     }
 
     void getExtensionSplitsPaths()
     {
-        QFETCH(QString, path);
-        QFETCH(bool, keepCase);
-        QFETCH(QString, folder);
-        QFETCH(QString, extension);
+        QFETCH(QStringList, cells);
         Harness h;
-        QString out = u"unset"_s;
-        QCOMPARE(GetExtension(h.g, path, out, keepCase ? FolderCase::Keep : FolderCase::Fold), extension);
-        QCOMPARE(out, folder);
+        QString folder = u"unset"_s;
+        const auto folderCase =
+            QTest::currentDataTag() == "case kept"_ba ? FolderCase::Keep : FolderCase::Fold;
+        QCOMPARE((QStringList{GetExtension(h.g, cells[0], folder, folderCase), folder}), cells.mid(1));
     }
 };
 

@@ -2,9 +2,6 @@
 // associations: what the started program receives and inherits, and the
 // application the desktop names for a file.
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
@@ -29,20 +26,12 @@ namespace {
 const QString kStub = QStringLiteral(ORVANE_ARGSTUB);
 constexpr char kChildFlag[] = "--assoc-child";
 
-// Asks for the file's application in a fresh process (the desktop's
-// libraries cache what they read), prints the answer and opens the file
-// with it, as a double-click on the file does.
-int childMain(const QString& file)
+// A table of one column, "cells": each row split at "|", its first cell naming it.
+void table(std::initializer_list<const char*> rows)
 {
-    const auto app = SystemAssociations().associatedApp(file);
-    std::fputs(app ? qUtf8Printable(*app) : "NONE", stdout);
-    try {
-        if (app)
-            SystemStarter().start(*app, {file});
-    } catch (const Failure&) {
-        std::fputs(" FAILED", stdout);
-    }
-    return 0;
+    QTest::addColumn<QStringList>("cells");
+    for (const char* row : rows)
+        QTest::newRow(QByteArray(row).split('|')[0].constData()) << QString::fromUtf8(row).split(u'|').mid(1);
 }
 
 } // namespace
@@ -75,7 +64,7 @@ private Q_SLOTS:
             ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD, 10000);
     }
 
-    void argumentsArriveUnchanged()
+    void theProgramGetsItsArgumentsUnchangedAndNothingElseOfOurs()
     {
         // A program path with blanks is one path, not a command line; the
         // empty argument is an argument too.
@@ -96,53 +85,6 @@ private Q_SLOTS:
                                      "\" --read-only %F --last\n"));
         const QStringList files = {dir_.filePath(arguments[0]), u"/tmp/it's.txt"_s};
         QCOMPARE(startStub(entry, files), QStringList({u"--read-only"_s, files[0], files[1], u"--last"_s}));
-    }
-
-    void failingStartsThrowAtOnce_data()
-    {
-        QTest::addColumn<QString>("program");  // in the test's own folder; "" for none at all
-        QTest::addColumn<QByteArray>("entry"); // the desktop entry's text written there; "" for none
-        QTest::addColumn<int>("number");
-        const QByteArray head = "[Desktop Entry]\nType=Application\nName=Test\n";
-        QTest::newRow("missing") << u"no such program"_s << QByteArray() << ENOENT;
-        QTest::newRow("no program") << QString() << QByteArray() << ENOENT;
-        QTest::newRow("a folder") << u"."_s << QByteArray() << EACCES;
-        QTest::newRow("not executable") << u"not executable"_s << QByteArray() << EACCES;
-        QTest::newRow("entry gone") << u"gone.desktop"_s << QByteArray() << ENOENT;
-        QTest::newRow("not an entry")
-            << u"garbage.desktop"_s << QByteArray("not an entry at all\n") << ENOENT;
-        QTest::newRow("a link entry")
-            << u"link.desktop"_s << QByteArray("[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n")
-            << ENOENT;
-        QTest::newRow("hidden entry")
-            << u"hidden.desktop"_s << (head + "Exec=" + kStub.toUtf8() + " %f\nHidden=true\n") << ENOENT;
-        QTest::newRow("entry without its program")
-            << u"no program.desktop"_s << (head + "Exec=/nonexistent/orvane-app %f\n") << ENOENT;
-    }
-
-    void failingStartsThrowAtOnce()
-    {
-        QFETCH(QString, program);
-        QFETCH(QByteArray, entry);
-        QFETCH(int, number);
-        const QString notExecutable = dir_.filePath(u"not executable"_s);
-        QVERIFY(writeFile(notExecutable, "#!/bin/sh\n"));
-        program = program.isEmpty() ? program : QDir::cleanPath(dir_.filePath(program));
-        QVERIFY(entry.isEmpty() || writeFile(program, entry));
-        QElapsedTimer timer;
-        timer.start();
-        int thrown = 0;
-        try {
-            starter_.start(program, {u"file.txt"_s});
-        } catch (const Failure& failure) {
-            thrown = failure.number();
-        }
-        QCOMPARE(thrown, number);
-        QCOMPARE_LT(timer.elapsed(), 500);
-    }
-
-    void theProgramRunsInASessionOfItsOwnWithNothingOfOurs()
-    {
         // What we block or ignore, and descriptors beyond the standard
         // three, are not handed on.
         sigset_t blocked, previous;
@@ -171,93 +113,118 @@ private Q_SLOTS:
         QCOMPARE(seen.mid(6), QStringList({u"0"_s, u"1"_s, u"2"_s, u"3"_s})); // 3: the folder ls reads
     }
 
+    void failingStartsThrowAtOnce_data()
+    {
+        // The program, in the test's own folder ("" for none at all), the
+        // desktop entry's text written there ("" for none, STUB for the
+        // argument stub's path) and the error's name.
+        table({"missing|no such program||ENOENT", "no program|||ENOENT", "a folder|.||EACCES",
+               "not executable|not executable|#!/bin/sh\n|EACCES", "entry gone|gone.desktop||ENOENT",
+               "not an entry|garbage.desktop|not an entry at all\n|ENOENT",
+               "a link entry|link.desktop|[Desktop Entry]\nType=Link\nName=Test\nURL=file:///\n|ENOENT",
+               "hidden entry|hidden.desktop|[Desktop Entry]\nType=Application\nName=Test\n"
+               "Exec=STUB %f\nHidden=true\n|ENOENT",
+               "entry without its program|no program.desktop|[Desktop Entry]\nType=Application\nName=Test\n"
+               "Exec=/nonexistent/orvane-app %f\n|ENOENT"});
+    }
+
+    void failingStartsThrowAtOnce()
+    {
+        QFETCH(QStringList, cells);
+        const QString program = cells[0].isEmpty() ? QString() : QDir::cleanPath(dir_.filePath(cells[0]));
+        QVERIFY(cells[1].isEmpty() || writeFile(program, cells[1].replace(u"STUB"_s, kStub).toUtf8()));
+        QElapsedTimer timer;
+        timer.start();
+        int thrown = 0;
+        try {
+            starter_.start(program, {u"file.txt"_s});
+        } catch (const Failure& failure) {
+            thrown = failure.number();
+        }
+        QCOMPARE(QString::fromLatin1(strerrorname_np(thrown)), cells[2]);
+        QCOMPARE_LT(timer.elapsed(), 500);
+    }
+
     void theDesktopNamesTheApplication_data()
     {
-        // In `entry` and `received`, STUB stands for the stub program's path
-        // (quoted in `entry`), FILE for the file and ENTRY for the desktop
-        // entry; `answer` is PROGRAM (the stub), ENTRY or NONE; `received`:
-        // the arguments the started stub writes, split at "|".
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("received");
-        QTest::addColumn<QString>("fileName");
-        const auto row = [](const char* name, const char* entry, const char* answer, const char* received,
-                            const char* fileName = "notes.txt") {
-            QTest::newRow(name) << QString::fromUtf8(entry) << QString::fromUtf8(answer)
-                                << QString::fromUtf8(received) << QString::fromUtf8(fileName);
-        };
-        row("plain program and file", "Exec=STUB %f", "PROGRAM", "FILE");
-        row("program alone gets the file", "Exec=STUB", "PROGRAM", "FILE");
-        row("deprecated codes expand to nothing", "Exec=STUB %d %f %m", "PROGRAM", "FILE");
-        row("options", "Exec=STUB --new-window %U", "ENTRY", "--new-window|FILE");
-        row("env wrapper", "Exec=env FOO=1 STUB %f", "ENTRY", "FILE");
-        row("sh -c wrapper", "Exec=sh -c 'exec \"$0\" --from-shell \"$@\"' STUB %F", "ENTRY",
-            "--from-shell|FILE");
-        row("sandbox launcher", "Exec=flatpak run --command=app --file-forwarding org.example.App @@u %U @@",
-            "ENTRY", "run|--command=app|--file-forwarding|org.example.App|@@u|FILE|@@");
-        row("terminal", "Exec=STUB %f\nTerminal=true", "ENTRY", "-e|STUB|FILE");
-        row("two file codes", "Exec=STUB %f %u", "ENTRY", "FILE");
-        row("icon, name and location codes", "Exec=STUB %i %c %k %f\nIcon=orvane-test", "ENTRY",
-            "--icon|orvane-test|Test|ENTRY|FILE");
-        row("program missing", "Exec=/nonexistent/orvane-app %f", "NONE", "");
-        row("unknown type", "Exec=STUB %f", "NONE", "", "blob.zzqx");
-        row("type from content", "Exec=STUB %f", "PROGRAM", "FILE", "notes");
+        // The desktop entry's own keys, the application named for the file
+        // (PROGRAM: the stub, ENTRY, or NONE), the arguments the started stub
+        // writes (split at ","; "<nothing written>" when none is started)
+        // and the file's name if not "notes.txt". In them, STUB stands for
+        // the stub program's path (quoted in the entry), FILE for the file
+        // and ENTRY for the desktop entry.
+        table({"plain program and file|Exec=STUB %f|PROGRAM|FILE",
+               "program alone gets the file|Exec=STUB|PROGRAM|FILE",
+               "deprecated codes expand to nothing|Exec=STUB %d %f %m|PROGRAM|FILE",
+               "options|Exec=STUB --new-window %U|ENTRY|--new-window,FILE",
+               "env wrapper|Exec=env FOO=1 STUB %f|ENTRY|FILE",
+               "sh -c wrapper|Exec=sh -c 'exec \"$0\" --from-shell \"$@\"' STUB %F|ENTRY|--from-shell,FILE",
+               "sandbox launcher|Exec=flatpak run --command=app --file-forwarding org.example.App @@u %U @@"
+               "|ENTRY|run,--command=app,--file-forwarding,org.example.App,@@u,FILE,@@",
+               "terminal|Exec=STUB %f\nTerminal=true|ENTRY|-e,STUB,FILE",
+               "two file codes|Exec=STUB %f %u|ENTRY|FILE",
+               "icon, name and location codes|Exec=STUB %i %c %k %f\nIcon=orvane-test|ENTRY|"
+               "--icon,orvane-test,Test,ENTRY,FILE",
+               "program missing|Exec=/nonexistent/orvane-app %f|NONE|<nothing written>",
+               "unknown type|Exec=STUB %f|NONE|<nothing written>|blob.zzqx",
+               "type from content|Exec=STUB %f|PROGRAM|FILE|notes"});
     }
 
     void theDesktopNamesTheApplication()
     {
-        QFETCH(QString, entry);
-        QFETCH(QString, answer);
-        QFETCH(QString, received);
-        QFETCH(QString, fileName);
+        QFETCH(QStringList, cells);
         QVERIFY2(QFile::exists(u"/usr/share/mime/mime.cache"_s), "no system MIME database");
         // A desktop of its own: its settings, one application, the system's
         // MIME database and a PATH of stubs only. The stub's name holds a blank.
         QTemporaryDir dir;
-        const auto path = [&dir](const char* relative) { return dir.filePath(QString::fromUtf8(relative)); };
-        const QString stub = path("stub app"), file = path("files/") + fileName;
-        const QString entryFile = path("data/applications/test.desktop"), out = path("out");
-        entry = u"[Desktop Entry]\nType=Application\nName=Test\nMimeType=text/plain;\n"_s + entry + u'\n';
+        const auto path = [&dir](const QString& relative) { return dir.filePath(relative); };
+        const QString stub = path(u"stub app"_s), file = path(u"files/"_s + cells.value(3, u"notes.txt"_s));
+        const QString entry = path(u"data/applications/test.desktop"_s), out = path(u"out"_s);
         QVERIFY(
             QFile::copy(kStub, stub) &&
-            writeFile(file, fileName.endsWith(u"zzqx") ? QByteArray("\0\1\2\xfe\xff", 5) : "Some words.\n") &&
-            writeFile(path("config/mimeapps.list"), "[Default Applications]\ntext/plain=test.desktop\n") &&
-            writeFile(entryFile, entry.replace(u"STUB"_s, u'"' + stub + u'"').toUtf8()) &&
-            QFile::link(u"/usr/share/mime"_s, path("data/mime")) && QDir().mkpath(path("bin")) &&
-            QFile::copy(kStub, path("bin/flatpak")) && QFile::copy(kStub, path("bin/xterm")) &&
-            QFile::link(u"/usr/bin/env"_s, path("bin/env")) && QFile::link(u"/bin/sh"_s, path("bin/sh")));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        using Setting = std::pair<const char*, const char*>;
-        for (const auto& [name, folder] : {Setting{"XDG_CONFIG_HOME", "config"},
-                                           {"XDG_CONFIG_DIRS", "none"},
-                                           {"XDG_DATA_HOME", "none"},
-                                           {"XDG_DATA_DIRS", "data"},
-                                           {"PATH", "bin"},
-                                           {"ORVANE_ARGSTUB_OUT", "out"}})
-            environment.insert(QString::fromLatin1(name), path(folder));
+            writeFile(file, file.endsWith(u"zzqx") ? QByteArray("\0\1\2\xfe\xff", 5) : "Some words.\n") &&
+            writeFile(path(u"config/mimeapps.list"_s), "[Default Applications]\ntext/plain=test.desktop\n") &&
+            writeFile(entry, "[Desktop Entry]\nType=Application\nName=Test\nMimeType=text/plain;\n" +
+                                 cells[0].replace(u"STUB"_s, u'"' + stub + u'"').toUtf8() + '\n') &&
+            QFile::link(u"/usr/share/mime"_s, path(u"data/mime"_s)) && QDir().mkpath(path(u"bin"_s)) &&
+            QFile::copy(kStub, path(u"bin/flatpak"_s)) && QFile::copy(kStub, path(u"bin/xterm"_s)) &&
+            QFile::link(u"/usr/bin/env"_s, path(u"bin/env"_s)) &&
+            QFile::link(u"/bin/sh"_s, path(u"bin/sh"_s)));
         QProcess child;
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildFlag), file});
+        child.start(u"env"_s,
+                    {u"XDG_CONFIG_HOME="_s + path(u"config"_s), u"XDG_CONFIG_DIRS="_s + path(u"none"_s),
+                     u"XDG_DATA_HOME="_s + path(u"none"_s), u"XDG_DATA_DIRS="_s + path(u"data"_s),
+                     u"PATH="_s + path(u"bin"_s), u"ORVANE_ARGSTUB_OUT="_s + out,
+                     QCoreApplication::applicationFilePath(), QString::fromLatin1(kChildFlag), file});
         QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), answer == u"PROGRAM"_s ? stub
-                                                                   : answer == u"ENTRY"_s ? entryFile
-                                                                                          : answer);
-        if (!received.isEmpty()) {
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
-            QCOMPARE(
-                orvane::test::stubArguments(out).join(u'|'),
-                received.replace(u"STUB"_s, stub).replace(u"FILE"_s, file).replace(u"ENTRY"_s, entryFile));
-        }
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+                 cells[1].replace(u"PROGRAM"_s, stub).replace(u"ENTRY"_s, entry));
+        const QStringList received =
+            cells[2].replace(u"STUB"_s, stub).replace(u"FILE"_s, file).replace(u"ENTRY"_s, entry).split(u',');
+        QTRY_COMPARE_WITH_TIMEOUT(orvane::test::stubArguments(out), received, 10000);
     }
 };
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
-        return childMain(QFile::decodeName(argv[2]));
-    TestStarter test;
-    return QTest::qExec(&test, argc, argv);
+    QCoreApplication application(argc, argv);
+    if (argc != 3 || std::strcmp(argv[1], kChildFlag) != 0) {
+        TestStarter test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    // As the child: asks for the file's application in a fresh process (the
+    // desktop's libraries cache what they read), prints the answer and opens
+    // the file with it, as a double-click on the file does.
+    const QString file = QFile::decodeName(argv[2]);
+    const auto app = SystemAssociations().associatedApp(file);
+    std::fputs(app ? qUtf8Printable(*app) : "NONE", stdout);
+    try {
+        if (app)
+            SystemStarter().start(*app, {file});
+    } catch (const Failure&) {
+        std::fputs(" FAILED", stdout);
+    }
+    return 0;
 }
 
 #include "tst_starter.moc"
