@@ -36,17 +36,11 @@ DisplayServer::DisplayServer(Kind kind, const QByteArray& config)
     writeFile(runtime + u"/config"_s, "xwayland disable\noutput HEADLESS-1 resolution 1024x768 position 0 0\n"
                                       "default_border none\nfor_window [title=\".*\"] floating enable\n" +
                                           config);
-    QStringList command = {u"env"_s,
-                           u"-i"_s,
-                           u"PATH="_s + environment_.value(u"PATH"_s),
-                           u"HOME="_s + runtime,
-                           u"XDG_RUNTIME_DIR="_s + runtime,
-                           u"WLR_BACKENDS=headless"_s,
-                           u"WLR_LIBINPUT_NO_DEVICES=1"_s,
-                           u"WLR_RENDERER=pixman"_s,
-                           u"sway"_s,
-                           u"-c"_s,
-                           runtime + u"/config"_s};
+    QStringList command =
+        u"env -i HOME=%1 XDG_RUNTIME_DIR=%1 WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 "
+        u"WLR_RENDERER=pixman sway -c %1/config"_s.arg(runtime)
+            .split(u' ');
+    command.insert(2, u"PATH="_s + environment_.value(u"PATH"_s));
     if (::geteuid() == 0) {
         QFile::setPermissions(dir_.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
@@ -55,16 +49,12 @@ DisplayServer::DisplayServer(Kind kind, const QByteArray& config)
     }
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     server_.start(command.takeFirst(), command);
-    // sway's socket and the display's, in this order once both are there.
-    QStringList sockets;
-    if (!QTest::qWaitFor(
-            [&] {
-                sockets =
-                    QDir(runtime).entryList({u"wayland-?"_s, u"sway-ipc.*.sock"_s}, QDir::System, QDir::Name);
-                return sockets.size() == 2 || server_.state() == QProcess::NotRunning;
-            },
-            kStartMs) ||
-        sockets.size() != 2) {
+    QStringList sockets; // sway's and the display's, in this order
+    for (QDeadlineTimer deadline(kStartMs);
+         sockets.size() < 2 && !deadline.hasExpired() && server_.state() != QProcess::NotRunning;
+         QTest::qWait(50))
+        sockets = QDir(runtime).entryList({u"wayland-?"_s, u"sway-ipc.*.sock"_s}, QDir::System, QDir::Name);
+    if (sockets.size() != 2) {
         failure_ = u"sway did not start headless (package sway)"_s;
         return;
     }
