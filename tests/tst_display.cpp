@@ -5,22 +5,8 @@
 // The application the tests start is this executable, run as
 // `--child TITLE FILE`.
 
-#include <QAbstractNativeEventFilter>
-#include <QAccessible>
-#include <QApplication>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QListView>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <csignal>
 #include <functional>
@@ -29,8 +15,6 @@
 #include <xcb/xcb.h>
 
 #include "catalogue/catalogue.h"
-#include "platform/activation.h"
-#include "platform/failure.h"
 #include "platform/helpkey.h"
 #include "platform/session.h"
 #include "platform/system_starter.h"
@@ -75,53 +59,36 @@ struct RealProgram {
         AddType(g, {u"Letters"_s, u"txt"_s, folder, u"Letters to friends, family and the bank"_s,
                     u"/bin/true"_s});
     }
-    // The heading of the help page last asked for, and the file last opened.
+    // The heading of the help page last asked for.
     [[nodiscard]] QString helpShown() const
     {
-        const QString page = h.starter.started.last().arguments.value(0);
-        return QRegularExpression(u"<h1>(.*)</h1>"_s)
-            .match(QString::fromUtf8(test::readFile(page)))
-            .captured(1);
-    }
-    [[nodiscard]] QString opened() const
-    {
-        return h.starter.started.last().arguments.value(0).section(u'/', -1);
+        const QByteArray page = test::readFile(h.starter.started.last().arguments.value(0));
+        return QRegularExpression(u"<h1>(.*)</h1>"_s).match(QString::fromUtf8(page)).captured(1);
     }
 };
 
 // The user at each window that comes up modally, in turn: one step per
 // window, which answers it and says what it showed; each window's owner on
 // the display (its transient parent) is kept too.
-class User {
-public:
+struct User : QTimer {
     using Step = std::function<QString(QWidget*)>;
-    explicit User(QList<Step> steps) : steps_(std::move(steps))
+    explicit User(QList<Step> steps) : todo(std::move(steps))
     {
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+        connect(this, &QTimer::timeout, this, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal != last_ && !steps_.isEmpty() && modal->isVisible()) {
-                last_ = modal;
-                owners << modal->windowHandle()->transientParent();
-                seen << steps_.takeFirst()(modal);
-            }
+            if (modal == nullptr || modal == last || todo.isEmpty() || !modal->isVisible())
+                return;
+            last = modal;
+            owners << modal->windowHandle()->transientParent();
+            seen << todo.takeFirst()(modal);
         });
-        timer_.start(20);
+        start(20);
     }
+    QList<Step> todo;
+    QPointer<QWidget> last;
     QStringList seen;
     QList<const QWindow*> owners;
-
-private:
-    QList<Step> steps_;
-    QPointer<QWidget> last_;
-    QTimer timer_;
 };
-
-void typePath(QWidget* dialog, const QString& path)
-{
-    auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
-    name->setText(path);
-    QTest::keyClick(name, Qt::Key_Return);
-}
 
 // A file dialog's filter and the names it lists, once it has read them all.
 QString listed(QWidget* dialog)
@@ -171,21 +138,13 @@ struct StartupMessages final : QAbstractNativeEventFilter {
     QByteArray pending;
 };
 
-// Whether sway carries out the command; one with criteria fails when no
-// window meets them.
-bool sway(const QString& command)
-{
-    return QProcess::execute(u"swaymsg"_s, {u"-q"_s, command}) == 0;
-}
-
 // The started application: writes its process id and the token and startup
 // id it was given, one a line, then shows a window that asks for the focus
 // once the compositor shows it.
 int child(int argc, char** argv)
 {
-    test::writeFile(QString::fromLocal8Bit(argv[3]), QByteArray::number(::getpid()) + '\n' +
-                                                         qgetenv(kTokenVariable) + '\n' +
-                                                         qgetenv(kStartupIdVariable));
+    const QByteArray ids = qgetenv(kTokenVariable) + '\n' + qgetenv(kStartupIdVariable);
+    test::writeFile(QString::fromLocal8Bit(argv[3]), QByteArray::number(::getpid()) + '\n' + ids);
     QApplication app(argc, argv);
     QWidget window;
     window.setWindowTitle(QString::fromLocal8Bit(argv[2]));
@@ -202,14 +161,6 @@ int child(int argc, char** argv)
 class TestDisplay : public QObject {
     Q_OBJECT
 
-public:
-    TestDisplay()
-    {
-        acting_.setWindowTitle(u"Acting"_s);
-        QCoreApplication::instance()->installNativeEventFilter(&x11_);
-    }
-
-private:
     const bool wayland_ = QGuiApplication::platformName() == u"wayland"_s;
     QTemporaryDir dir_;
     SystemStarter starter_;
@@ -218,22 +169,24 @@ private:
     QList<pid_t> children_;
     qint64 elapsed_ = 0; // the last start's
 
+    // Whether sway carries out the command; one with criteria fails when no
+    // window meets them.
+    static bool sway(const QString& c) { return QProcess::execute(u"swaymsg"_s, {u"-q"_s, c}) == 0; }
+
     // Starts the child as a plain program or through a desktop entry, the
     // compositor stopped meanwhile if asked; the token and startup id it was
     // given, once it writes them.
     QList<QByteArray> start(bool entry, const QString& title, bool stalled = false)
     {
-        const QString out = dir_.filePath(QString::number(children_.size()));
-        QFile::remove(out);
+        const QString out = dir_.filePath(QUuid::createUuid().toString(QUuid::Id128));
         const QString self = QCoreApplication::applicationFilePath();
         test::writeFile(out + u".desktop"_s, "[Desktop Entry]\nType=Application\nName=Child\nExec=" +
                                                  (self + u" --child "_s + title).toUtf8() + " %f\n");
         test::DisplayServer::signalOwnServer(stalled ? SIGSTOP : SIGCONT);
-        QElapsedTimer timer;
-        timer.start();
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
         starter_.start(entry ? out + u".desktop"_s : self,
                        (entry ? QStringList() : QStringList{u"--child"_s, title}) << out);
-        elapsed_ = timer.elapsed();
+        elapsed_ = QDateTime::currentMSecsSinceEpoch() - before;
         test::DisplayServer::signalOwnServer(SIGCONT);
         QList<QByteArray> lines;
         for (QDeadlineTimer deadline(10000); lines.size() < 3 && !deadline.hasExpired(); QTest::qWait(20))
@@ -245,12 +198,14 @@ private:
 
     void focusActing()
     {
+        acting_.setWindowTitle(u"Acting"_s);
         acting_.show();
         wayland_ ? (void)sway(u"[title=\"^Acting$\"] focus"_s) : acting_.activateWindow();
         QTRY_COMPARE(QGuiApplication::focusWindow(), acting_.windowHandle());
     }
 
 private Q_SLOTS:
+    void initTestCase() { qApp->installNativeEventFilter(&x11_); }
     void cleanup()
     {
         for (const pid_t pid : std::exchange(children_, {}))
@@ -272,7 +227,9 @@ private Q_SLOTS:
             return [folder, file](QWidget* w) {
                 qobject_cast<QFileDialog*>(w)->setDirectory(folder);
                 const QString shown = listed(w);
-                typePath(w, file);
+                auto* name = w->findChild<QLineEdit*>(u"fileNameEdit"_s);
+                name->setText(file);
+                QTest::keyClick(name, Qt::Key_Return);
                 return shown;
             };
         };
@@ -307,7 +264,7 @@ private Q_SLOTS:
                  QStringList({u"  Archives "_s, u"tar.gz"_s, docs, u"Packed"_s, program}));
     }
 
-    void boxesOverPreferencesBelongToIt()
+    void boxesOverPreferencesBelongToItAndTheDesktopsFontSizesItsWindows()
     {
         RealProgram p;
         p.letters();
@@ -345,9 +302,29 @@ private Q_SLOTS:
             QVERIFY((pref.frameGeometry().center() - middle).manhattanLength() <= 2);
             QVERIFY((p.main.frameGeometry().center() - middle).manhattanLength() <= 2);
         }
+
+        // The desktop's font: larger fonts give larger windows, every
+        // caption whole; also when the desktop changes the font while the
+        // program runs.
+        if (QApplication::font().pointSizeF() != kDesktopPoints)
+            QSKIP("qt6ct, the platform theme that gives the desktop's font, is not installed");
+        pref.PrefButton_MouseMove(PrefForm::ChangeDescription);
+        pref.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pref));
+        QCOMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
+        const int mainWidth = p.main.width(), prefWidth = pref.width();
+        for (const double points : {7.5, 14.0}) {
+            QFont font = QApplication::font();
+            font.setPointSizeF(points);
+            QApplication::setFont(font);
+            QTRY_COMPARE(pref.font().pointSizeF(), points);
+            if (points > kDesktopPoints)
+                QTRY_VERIFY(p.main.width() > mainWidth && pref.width() > prefWidth);
+            QTRY_COMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
+        }
     }
 
-    void theKeyboardAlone()
+    void theKeyboardAloneF1AndAScreenReaderReachEachControl()
     {
         RealProgram p;
         p.letters();
@@ -360,39 +337,32 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), &p.main.FileList);
         // The first Down chooses the first file; Enter and keypad Enter open the
-        // framed file, chosen or not; Home, End, Page Up and Page Down choose.
+        // framed file, chosen or not; Home, End, Page Up and Page Down choose:
+        // the chosen file and the files opened after each key.
         QStringList seen;
-        const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-            QTest::keyClick(&p.main.FileList, key, modifiers);
-            seen << QString::number(p.main.FileList.listIndex()) + u' ' +
-                        QString::number(p.h.starter.started.size());
-        };
-        key(Qt::Key_Down);
-        key(Qt::Key_Down);
-        key(Qt::Key_Space, Qt::ControlModifier);
-        key(Qt::Key_Return);
-        const QString framed = p.opened();
-        key(Qt::Key_Home);
-        key(Qt::Key_Enter);
-        key(Qt::Key_End);
-        key(Qt::Key_PageUp);
-        key(Qt::Key_PageDown);
+        for (const QKeyCombination key : QList<QKeyCombination>{
+                 Qt::Key_Down, Qt::Key_Down, Qt::ControlModifier | Qt::Key_Space, Qt::Key_Return,
+                 Qt::Key_Home, Qt::Key_Enter, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown}) {
+            QTest::keyClick(&p.main.FileList, key.key(), key.keyboardModifiers());
+            seen << u"%1 %2"_s.arg(p.main.FileList.listIndex()).arg(p.h.starter.started.size());
+        }
         QCOMPARE(seen, QStringList({u"0 0"_s, u"1 0"_s, u"-1 0"_s, u"1 1"_s, u"0 1"_s, u"0 2"_s, u"1 2"_s,
                                     u"0 2"_s, u"1 2"_s}));
-        QCOMPARE(framed + u' ' + p.opened(), u"THANKS.TXT dear.txt"_s);
+        QStringList opened;
+        for (const test::FakeStarter::Start& start : p.h.starter.started)
+            opened << QFileInfo(start.arguments.value(0)).fileName();
+        QCOMPARE(opened, QStringList({u"THANKS.TXT"_s, u"dear.txt"_s}));
         // A double-click opens the file once.
         const QPoint first = p.main.FileList.visualRect(p.main.FileList.model()->index(0, 0)).center();
         QTest::mouseClick(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QTest::mouseDClick(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QTest::mouseRelease(p.main.FileList.viewport(), Qt::LeftButton, {}, first);
         QCOMPARE(p.h.starter.started.size(), 3);
-    }
 
-    void f1OpensThePageOfWhatHasTheFocus()
-    {
-        RealProgram p;
+        // F1 opens the page of what has the focus: a control's, a label its
+        // window's, a highlighted menu item's or an open menu's.
         PrefForm& pref = p.main.prefForm();
-        p.main.Label1.setFocusPolicy(Qt::StrongFocus); // a label: its window's page
+        p.main.Label1.setFocusPolicy(Qt::StrongFocus);
         QStringList pages;
         const auto f1 = [&](const QList<QWidget*>& widgets) {
             for (QWidget* w : widgets) {
@@ -402,7 +372,6 @@ private Q_SLOTS:
             }
         };
         f1({&p.main.FileList, p.main.TypeCombo.lineEdit(), &p.main.Label1});
-        // A highlighted menu item, or an open menu.
         for (QAction* item : {p.main.MnuAddType, p.main.MnuExit, p.main.MnuPreferences, p.main.MnuContents,
                               p.main.MnuAbout, p.main.MnuFile->menuAction(), p.main.MnuHelp->menuAction()}) {
             QMenu* menu = item->menu() != nullptr ? item->menu() : qobject_cast<QMenu*>(item->parent());
@@ -417,97 +386,62 @@ private Q_SLOTS:
         pref.activateWindow();
         QTRY_VERIFY(pref.isActiveWindow());
         f1({&pref.PrefButton[3], &pref.PrefDir, &pref.PrefFile, &pref.TypeCombo.widget()});
-        pref.hide();
-        User user({[&](QWidget* box) { // in a box, the box's page
-            QTest::keyClick(box, Qt::Key_F1);
-            QTest::keyClick(box, Qt::Key_Escape);
-            return p.helpShown();
-        }});
-        InputBox(p.g, u"Name?"_s, {}, 6);
         const QString main = u"The main window"_s, menus = u"The File and Edit menus"_s,
-                      adding = u"Adding a type"_s;
-        QCOMPARE(pages + user.seen,
-                 QStringList({u"Opening a file"_s, u"Choosing a type"_s, main, adding, menus,
-                              u"The Preferences window"_s, main, main, menus, main}) +
-                     QStringList(4, u"The Preferences window"_s) + QStringList{adding});
-    }
+                      adding = u"Adding a type"_s, prefs = u"The Preferences window"_s;
+        QCOMPARE(pages, QStringList({u"Opening a file"_s, u"Choosing a type"_s, main, adding, menus, prefs,
+                                     main, main, menus, main, prefs, prefs, prefs, prefs}));
 
-    void aScreenReaderIsToldWhatEachControlIs()
-    {
-        RealProgram p;
-        p.letters();
-        p.main.TypeCombo.setListIndex(0);
-        PrefForm& pref = p.main.prefForm();
-        pref.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&pref));
+        // A screen reader is told each control's role and name, and its label.
         QStringList heard;
+        const QMetaEnum roles = QMetaEnum::fromType<QAccessible::Role>();
         for (QObject* o :
              QList<QObject*>{&p.main, &p.main.TypeCombo.widget(), &p.main.FileList, &p.main.DescLabel, &pref,
                              &pref.PrefButton[0], &pref.PrefButton[5]}) {
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-            heard << u"%1 \"%2\""_s.arg(int(a->role())).arg(a->text(QAccessible::Name));
+            heard << QString::fromLatin1(roles.valueToKey(a->role())) + u" \""_s +
+                         a->text(QAccessible::Name) + u'"';
             for (const auto& [label, relation] : a->relations(QAccessible::Label))
                 heard.last() += u" labelled \""_s + label->text(QAccessible::Name) + u'"';
         }
-        const auto role = [](QAccessible::Role r) { return QString::number(r) + u' '; };
-        QCOMPARE(heard, QStringList(
-                            {role(QAccessible::Window) + u"\"Orvane 1.02\""_s,
-                             role(QAccessible::ComboBox) + u"\"Letters\" labelled \"Type to open:\""_s,
-                             role(QAccessible::List) + u"\"List of this type:\""_s,
-                             role(QAccessible::StaticText) + u"\"Letters to friends, family and the bank\""_s,
-                             role(QAccessible::Dialog) + u"\"Preferences\""_s,
-                             role(QAccessible::Button) + u"\"Opens with...\""_s,
-                             role(QAccessible::Button) + u"\"Remove Type\""_s}));
+        QCOMPARE(heard, QStringList({u"Window \"Orvane 1.02\""_s,
+                                     u"ComboBox \"Letters\" labelled \"Type to open:\""_s,
+                                     u"List \"List of this type:\""_s,
+                                     u"StaticText \"Letters to friends, family and the bank\""_s,
+                                     u"Dialog \"Preferences\""_s, u"Button \"Opens with...\""_s,
+                                     u"Button \"Remove Type\""_s}));
         pref.hide();
-        // The About box's text reaches the reader; the error report carries
-        // the critical icon.
-        User user(QList<User::Step>(2, [](QWidget* w) {
+
+        // In a box, F1 opens the box's page; the About box's text reaches
+        // the reader; the error report carries the critical icon.
+        const auto read = [](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             QString text = box->icon() == QMessageBox::Critical ? u"critical: "_s : QString();
             for (QLabel* label : w->findChildren<QLabel*>())
                 text += QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
             box->accept();
             return text.section(u'\n', 0, 0) + u'|' + text.section(u'\n', -1);
-        }));
+        };
+        User user({[&](QWidget* box) {
+                       QTest::keyClick(box, Qt::Key_F1);
+                       QTest::keyClick(box, Qt::Key_Escape);
+                       return p.helpShown();
+                   },
+                   read, read});
+        InputBox(p.g, u"Name?"_s, {}, 6);
         p.main.MnuAbout_Click();
         reporting(p.g, Code::MFMATC, [] { fail(Check::Overflow); });
         QCOMPARE(user.seen,
-                 QStringList({u"Version 1.02|Visit the Velcora Software web site for the latest releases."_s,
+                 QStringList({adding,
+                              u"Version 1.02|Visit the Velcora Software web site for the latest releases."_s,
                               u"critical: An error has occurred.  Please report the information below to "
                               "Velcora Software so that it can be corrected.|Code: MFMATC"_s}));
-    }
-
-    void theDesktopsFontSizesTheWindows()
-    {
-        if (QApplication::font().pointSizeF() != kDesktopPoints)
-            QSKIP("qt6ct, the platform theme that gives the desktop's font, is not installed");
-        RealProgram p;
-        p.letters();
-        p.main.TypeCombo.setListIndex(0);
-        PrefForm& pref = p.main.prefForm();
-        pref.PrefButton_MouseMove(PrefForm::ChangeDescription);
-        pref.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&pref));
-        // Larger fonts give larger windows, every caption whole; also when
-        // the desktop changes the font while the program runs.
-        QCOMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
-        const int mainWidth = p.main.width(), prefWidth = pref.width();
-        for (const double points : {7.5, 14.0}) {
-            QFont font = QApplication::font();
-            font.setPointSizeF(points);
-            QApplication::setFont(font);
-            QTRY_COMPARE(pref.font().pointSizeF(), points);
-            if (points > kDesktopPoints)
-                QTRY_VERIFY(p.main.width() > mainWidth && pref.width() > prefWidth);
-            QTRY_COMPARE(cutCaptions(p.main) + cutCaptions(pref), QStringList());
-        }
     }
 
     void startedApplicationsComeToTheFront_data()
     {
         QTest::addColumn<bool>("entry");
-        QTest::addColumn<int>(
-            "focus"); // 1: a window of ours has it; 0: none; -1: the compositor does not answer
+        // focus: 1, a window of ours has it; 0, none; -1, the compositor does not answer
+        QTest::addColumn<int>("focus");
         QTest::newRow("program") << false << 1;
         QTest::newRow("desktop entry") << true << 1;
         QTest::newRow("program, no window focused") << false << 0;
@@ -549,7 +483,7 @@ private Q_SLOTS:
         // focus; the built program is started again with the desktop's
         // token or id while another program's window has the focus.
         test::ProgramRun second(nullptr);
-        const QString lock = second.home.filePath(u"config/Orvane/Orvane.conf.lock"_s);
+        const QString lock = second.storePath() + u".lock"_s;
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(second.home.filePath(u"runtime"_s)));
         SingleCopy copy(lock, SingleCopy::defaultSocket(lock));
         QVERIFY(copy.claim({}));
@@ -586,9 +520,8 @@ int main(int argc, char** argv)
     // The desktop's font as a desktop sets it: through a platform theme.
     const QTemporaryDir config;
     test::writeFile(config.filePath(u"qt6ct/qt6ct.conf"_s),
-                    "[Appearance]\nstyle=Fusion\nstandard_dialogs=default\n"
-                    "[Fonts]\ngeneral=\"DejaVu Sans,10,-1,5,400,0,0,0,0,0,"
-                    "0,0,0,0,0,1\"\n");
+                    "[Appearance]\nstyle=Fusion\nstandard_dialogs=default\n[Fonts]\n"
+                    "general=\"DejaVu Sans,10,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\"\n");
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
     QApplication app(argc, argv);

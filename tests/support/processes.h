@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include "support/scripted.h"
+
 namespace orvane::test {
 
 // Xvfb (1024x768) for the xcb platform, or a headless sway with a keyboard
@@ -17,16 +21,14 @@ public:
     enum class Kind { X11, Wayland };
     // config: lines added to sway's configuration.
     explicit DisplayServer(Kind kind, const QByteArray& config = {});
-    ~DisplayServer();
-    DisplayServer(const DisplayServer&) = delete;
-    DisplayServer& operator=(const DisplayServer&) = delete;
+    ~DisplayServer() { stop(false); }
 
     // Why it could not start, or "" when it runs.
     [[nodiscard]] const QString& failure() const { return failure_; }
     // Points a client at this server and its platform plugin.
     void applyTo(QProcessEnvironment& environment) const;
     // Ends it at once, as a crash does.
-    void kill();
+    void kill() { stop(true); }
 
     // For a test program's main(): runs the program again, as a child, on
     // the server that ORVANE_TEST_DISPLAY names ("xcb" or "wayland"); its
@@ -34,12 +36,12 @@ public:
     static int runOnOwnServer(int argc, char** argv, const QByteArray& config = {});
     // In that child: sends the server a signal (SIGSTOP: it answers nothing
     // until SIGCONT).
-    static void signalOwnServer(int number);
+    static void signalOwnServer(int n) { ::kill(qEnvironmentVariableIntValue("ORVANE_TEST_SERVER"), n); }
 
 private:
+    void stop(bool now);
     QTemporaryDir dir_;
-    QProcess server_;
-    QProcess keyboard_;
+    QProcess server_, keyboard_;
     QProcessEnvironment environment_;
     QString failure_;
 };
@@ -48,7 +50,8 @@ private:
 class ProgramRun {
 public:
     // store: the settings file's text before the start ("" for none); no
-    // display: the one this process runs on.
+    // display: the one this process runs on. Its runtime folder is
+    // home/runtime, the others are the defaults under home.
     explicit ProgramRun(const DisplayServer* display, const QByteArray& store = {});
 
     // Starts the program and waits until it is ready().
@@ -58,11 +61,8 @@ public:
     bool ready();
     // Whether the program wrote the store: it writes the blanks of keys as
     // %20, the stores given here have plain blanks.
-    [[nodiscard]] bool saved() const;
-    [[nodiscard]] QString storePath() const
-    {
-        return home.filePath(QStringLiteral("config/Orvane/Orvane.conf"));
-    }
+    bool saved() const { return readFile(storePath()).contains("Number%20Of%20Types="); }
+    QString storePath() const { return home.filePath(QStringLiteral(".config/Orvane/Orvane.conf")); }
     // Sends a signal and waits for the end; the exit status, -1 for none.
     int endWith(int signal, int waitMs = 10000);
 
