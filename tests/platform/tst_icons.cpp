@@ -42,11 +42,9 @@ private Q_SLOTS:
             counting->lookups = 0;
             const QIcon lazy = QApplication::style()->standardIcon(which);
             QCOMPARE(counting->lookups, 0);
-            for (const int side : {16, 32}) {
-                QCOMPARE(lazy.pixmap(side).toImage(), direct.pixmap(side).toImage());
-                QCOMPARE(lazy.pixmap(side, QIcon::Disabled).toImage(),
-                         direct.pixmap(side, QIcon::Disabled).toImage());
-            }
+            for (const int side : {16, 32})
+                for (const auto mode : {QIcon::Normal, QIcon::Disabled})
+                    QCOMPARE(lazy.pixmap(side, mode).toImage(), direct.pixmap(side, mode).toImage());
             QCOMPARE(counting->lookups, 1);
         }
     }
