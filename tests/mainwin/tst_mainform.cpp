@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QTest>
 
 #include "support/harness.h"
@@ -7,8 +6,6 @@ using namespace orvane;
 using namespace Qt::StringLiterals;
 using platform::Answer;
 
-namespace {
-
 using test::items;
 using test::showing;
 
@@ -16,8 +13,6 @@ const QString kSample = u"*.*|*.*"_s, kName = u"Enter the name you would like to
               kDesc = u"Enter a description."_s,
               kChoose =
                   u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
-
-} // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT

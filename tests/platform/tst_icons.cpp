@@ -29,11 +29,10 @@ private Q_SLOTS:
     {
         auto* counting = new CountingStyle; // the application owns its style, the style its base
         QApplication::setStyle(new orvane::platform::LazyIconStyle(counting));
-        QWidget window;
-        QMenuBar bar(&window);
+        QMenuBar bar;
         bar.addMenu(QStringLiteral("&File"));
-        window.show();
-        window.grab();
+        bar.show();
+        bar.grab();
         QCOMPARE(counting->lookups, 0);
         for (const auto which :
              {QStyle::SP_DirOpenIcon, QStyle::SP_DirClosedIcon, QStyle::SP_MessageBoxCritical,

@@ -1,7 +1,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "catalogue/catalogue.h"
 #include "support/harness.h"
 
 using namespace orvane;
@@ -37,7 +36,7 @@ class TestPrefForm : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void choosingATypeLoadsItsView()
+    void choosingATypeLoadsItsViewOrOffersANewPathForIt()
     {
         Fix h;
         h.p.TypeCombo.setText(u"Images"_s); // typed while the main window has no type: nothing shown
@@ -61,8 +60,8 @@ private Q_SLOTS:
                 h.p.hide();
             });
             QTimer::singleShot(0, &h.p, [&] {
-                seen << u"open: shown %1, modal %2"_s.arg(int(h.p.isVisible())).arg(int(h.p.isModal()));
-                seen << h.shown();
+                seen << u"open: shown %1, modal %2"_s.arg(int(h.p.isVisible())).arg(int(h.p.isModal()))
+                     << h.shown();
                 h.p.PrefButton_MouseMove(PrefForm::ChangePath);
                 h.p.PrefButton[1].click();
             });
@@ -74,12 +73,8 @@ private Q_SLOTS:
                         u"closed: shown 0, hint \"\""_s};
         QCOMPARE(seen, once + once);
         QCOMPARE(h.g.Types[1].Path, h.images);
-    }
 
-    void missingFolderOffersANewPathOrRemovesTheType()
-    {
         // A second "Text" whose folder is gone: only it is changed or removed.
-        Fix h;
         const QString gone = h.dir.path() + u"/gone/"_s, fresh = h.folder(u"Fresh"_s),
                       filter = u"Text (*.md)|*.md"_s;
         h.addType(u"Text"_s, u"md"_s, gone, u"Lost"_s);
@@ -159,8 +154,6 @@ private Q_SLOTS:
         const QString opens =
             u"Currently opens with\r\n/usr/bin/viewer\r\n\r\nWould you like to change this?"_s;
         const QString name = u"What would you like to call this?"_s;
-        QCOMPARE(h.dialogs.texts(),
-                 L({opens, opens, u"Programs (*)|*"_s, name, name, u"New description for this type?"_s}));
         QCOMPARE(h.dialogs.shown[3].input.defaultText + h.dialogs.shown[5].input.defaultText,
                  u"ImagesMy notes"_s);
 
@@ -175,11 +168,13 @@ private Q_SLOTS:
         QCOMPARE(h.shown(), showing(u"0 Text|a.txt|Plain text|111111"_s));
 
         // No keeps the type; Yes removes the first of three and moves the others down.
-        h.dialogs.shown.clear();
         h.dialogs.answer(Answer::No).answer(Answer::Yes);
         h.p.PrefButton_Click(PrefForm::RemoveType);
         h.p.PrefButton_Click(PrefForm::RemoveType);
-        QCOMPARE(h.dialogs.texts(), L(2, u"Are you sure you wish to remove the listing - Text?"_s));
+        const QString remove = u"Are you sure you wish to remove the listing - Text?"_s,
+                      path = u"Text (*.txt)|*.txt"_s;
+        QCOMPARE(h.dialogs.texts(), L({opens, opens, u"Programs (*)|*"_s, name, name,
+                                       u"New description for this type?"_s, path, path, remove, remove}));
         QCOMPARE(h.names(), L({u"  My Pics "_s, u"Notes"_s}));
         QCOMPARE(h.g.Types[0].App + h.g.Types[1].Path, chosen + h.other);
         QCOMPARE(h.shown(), showing(u"-1 ||Plain text|010000"_s));

@@ -159,8 +159,7 @@ public:
     void processEvents() override {}
     [[noreturn]] void endNow(int exitCode) override { throw ProgramEnded{exitCode}; }
 
-    int screenWidth = 1024 * 15;
-    int screenHeight = 768 * 15;
+    int screenWidth = 1024 * 15, screenHeight = 768 * 15;
 };
 
 } // namespace orvane::test
