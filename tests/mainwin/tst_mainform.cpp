@@ -6,13 +6,12 @@ using namespace orvane;
 using namespace Qt::StringLiterals;
 using platform::Answer;
 
-using test::items;
-using test::showing;
+using namespace orvane::test;
 
-const QString kSample = u"*.*|*.*"_s, kName = u"Enter the name you would like to call this type of file."_s,
-              kDesc = u"Enter a description."_s,
-              kChoose =
-                  u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
+const QString kSample = u"*.*|*.*"_s, kDesc = u"Enter a description."_s, kPrograms = u"Programs (*)|*"_s;
+const QString kName = u"Enter the name you would like to call this type of file."_s;
+const QString kChoose =
+    u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -89,7 +88,7 @@ private Q_SLOTS:
         const QString look =
             u"No application was found to open this type with.  Would you like to look for it now?"_s;
         const QString remove = u"Would you like to delete this type?"_s;
-        QCOMPARE(h.dialogs.texts(), QStringList({look, remove, look, u"Programs (*)|*"_s, look, remove}));
+        QCOMPARE(h.dialogs.texts(), QStringList({look, remove, look, kPrograms, look, remove}));
         QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 8"_s);
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo), u"Others Others"_s);
@@ -128,11 +127,6 @@ private Q_SLOTS:
         QCOMPARE(after, QStringList({u"Texts@-1"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s,
                                      u"Texts,Reports@-1"_s, u"Texts,Reports,Abc@-1"_s}));
         QCOMPARE(h.g.Types[2].App + u'|' + h.g.Types[2].Path, u"/opt/A b|"_s + odd);
-        const QString chooser = u"Programs (*)|*"_s;
-        QCOMPARE(h.dialogs.texts(),
-                 QStringList({kSample, kSample, kSample, kName, kSample, kName,   kDesc,
-                              kChoose, kSample, kName,   kDesc, kChoose, chooser, kSample,
-                              kName,   kDesc,   kSample, kName, kDesc,   kChoose, chooser}));
         QCOMPARE(h.dialogs.shown[3].help() + u' ' + h.dialogs.shown[7].help(),
                  u"Orvane orvane.hlp 6 Orvane orvane.hlp 6"_s);
         QCOMPARE(h.settingsText(), QString()); // nothing is stored until the end
@@ -140,11 +134,13 @@ private Q_SLOTS:
         // At the count's limit the addition is reported once all is asked.
         h.g.Types.resize(32768);
         h.g.NumberOfTypes = 32767;
-        h.dialogs.shown.clear();
         h.dialogs.choose(docs + u"a.tar.gz"_s).type(u"M"_s).type(u"N"_s).answer(Answer::Ok);
         h.main().MnuAddType_Click();
-        QCOMPARE(h.dialogs.texts(), QStringList({kSample, kName, kDesc,
-                                                 test::report(u"Overflow\r\nNumber: 6\r\nCode: MFMATC"_s)}));
+        const QString full = test::kReport + u"Overflow\r\nNumber: 6\r\nCode: MFMATC"_s;
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList({kSample, kSample, kSample,   kName,     kSample, kName, kDesc, kChoose, kSample,
+                              kName,   kDesc,   kChoose,   kPrograms, kSample, kName, kDesc, kSample, kName,
+                              kDesc,   kChoose, kPrograms, kSample,   kName,   kDesc, full}));
         QCOMPARE(h.g.NumberOfTypes, 32767);
     }
 

@@ -97,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(h.g.Types[0].Path + QString::number(h.g.PathMissing), h.text + u'0');
     }
 
-    void hintsFollowThePointer()
+    void theButtonsHintAndActOnTheChosenType()
     {
         Fix h;
         const L hints = u"Change the app with which to open this type.|Return to main.|"
@@ -119,11 +119,8 @@ private Q_SLOTS:
         QCOMPARE(h.p.InstrLabel.text(), hints[3]);
         QTest::mouseMove(&h.p, QPoint(3, h.p.height() - 3)); // the background
         QTRY_COMPARE(h.p.InstrLabel.text(), QString());
-    }
 
-    void commandsActOnTheChosenType()
-    {
-        Fix h;
+        // The commands act on the chosen type.
         h.main().TypeCombo.setListIndex(1);
         h.p.TypeCombo.setText(u"zzz"_s); // names no type: every command does nothing
         for (const int command : {0, 2, 3, 4, 5})
@@ -135,14 +132,13 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::Yes).choose(chosen);
         h.p.PrefButton_Click(PrefForm::OpensWith);
         h.p.PrefButton_Click(PrefForm::OpensWith);
-        const QString images = showing(u"1 Images|p.png|Pictures|111111"_s);
-        QCOMPARE(h.shown(), images);
+        QCOMPARE(h.shown(), showing(u"1 Images|p.png|Pictures|111111"_s));
 
         // Name, then description: cancelled, nothing is refilled; an answer is kept exactly and
         // both lists are refilled.
         h.dialogs.type({}).type(u"  My Pics "_s);
         h.p.PrefButton_Click(PrefForm::ChangeName);
-        QCOMPARE(h.shown(), images);
+        QCOMPARE(h.shown(), showing(u"1 Images|p.png|Pictures|111111"_s));
         h.p.PrefButton_Click(PrefForm::ChangeName);
         QCOMPARE(h.names(), L({u"Text"_s, u"  My Pics "_s, u"Notes"_s}));
         QCOMPARE(h.shown(), showing(u"-1 ||Pictures|010000"_s));

@@ -9,7 +9,6 @@
 using namespace orvane;
 using namespace Qt::StringLiterals;
 using platform::Answer;
-using test::Harness;
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -17,7 +16,7 @@ class TestShell : public QObject {
 private Q_SLOTS:
     void aboutHelpAndTheSecondReportEndingTheProgramUnsaved()
     {
-        Harness h;
+        test::Harness h;
         h.start();
         h.addType(u"Unsaved"_s, u"txt"_s, u"/x/"_s);
         h.dialogs.answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok);
@@ -52,15 +51,14 @@ private Q_SLOTS:
                                   QSysInfo::WordSize),
                               u"The help viewer xdg-open could not be started.\r\nThe help page is "_s +
                                   platform::helpPage(9),
-                              test::report(u"\r\nNumber: -2147024894\r\nCode: MFMATC"_s),
-                              test::report(u"Subscript out of range\r\nNumber: 9\r\nCode: PFPBC"_s)}));
+                              test::kReport + u"\r\nNumber: -2147024894\r\nCode: MFMATC"_s,
+                              test::kReport + u"Subscript out of range\r\nNumber: 9\r\nCode: PFPBC"_s}));
         QCOMPARE(h.dialogs.shown[0].help() + u' ' + h.dialogs.shown[1].help() + u' ' +
                      h.dialogs.shown[2].help(),
                  u"Orvane orvane.hlp 3 Orvane orvane.hlp 0 Orvane orvane.hlp 3"_s);
-        const auto& about = h.dialogs.shown[0].message;
         const auto& report = h.dialogs.shown[2].message;
-        QVERIFY(about.icon == platform::Icon::None && report.icon == platform::Icon::Critical &&
-                report.buttons == platform::Buttons::Ok);
+        QVERIFY(h.dialogs.shown[0].message.icon == platform::Icon::None &&
+                report.icon == platform::Icon::Critical && report.buttons == platform::Buttons::Ok);
         QCOMPARE(h.settingsText(), QString()); // nothing saved
 
         // The pages lie beside the built program, or in the installed data folder.
@@ -71,7 +69,7 @@ private Q_SLOTS:
 
     void windowsAreCentredLargerThanTheScreenToo()
     {
-        Harness h;
+        test::Harness h;
         for (const QSize size : {QSize(300, 200), QSize(1101, 901)}) {
             QWidget window;
             window.resize(size);

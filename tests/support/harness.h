@@ -43,15 +43,11 @@ inline QString showing(const QString& fields)
         .arg(f.value(0), f.value(1), f.value(2), f.value(3), f.value(4), f.value(5), f.value(6));
 }
 
-// Texts that several boxes show: an error report, from what follows its
-// "Description: ", and the question when a type's folder is gone.
-inline QString report(const QString& description)
-{
-    return QStringLiteral(
-               "An error has occurred.  Please report the information below to Velcora Software so "
-               "that it can be corrected.\r\n\r\nDescription: ") +
-           description;
-}
+// Texts that several boxes show: an error report up to its description,
+// and the question when a type's folder is gone.
+inline const QString kReport =
+    QStringLiteral("An error has occurred.  Please report the information below to "
+                   "Velcora Software so that it can be corrected.\r\n\r\nDescription: ");
 inline const QString kPathMissing = QStringLiteral("The path for this type cannot be found.  If you deleted "
                                                    "it or renamed it you will need to change the path "
                                                    "in the preferences.\r\n\r\nGo there now?");
@@ -103,16 +99,15 @@ public:
     // What both windows show, as showing() writes it.
     [[nodiscard]] QString shown()
     {
-        const auto chosen = [](const platform::ComboBox& c) {
-            return QString::number(c.listIndex()) + u' ' + c.lineEdit()->text();
-        };
         QString buttons;
         for (const auto& button : pref().PrefButton)
             buttons += button.isEnabled() ? u'1' : u'0';
-        return showing(
-            QStringList({chosen(main().TypeCombo), chosen(pref().TypeCombo), items(main().FileList),
-                         items(pref().PrefFile), main().DescLabel.text(), pref().DescLabel.text(), buttons})
-                .join(u'|'));
+        QStringList f;
+        for (const platform::ComboBox* c : {&main().TypeCombo, &pref().TypeCombo})
+            f << QString::number(c->listIndex()) + u' ' + c->lineEdit()->text();
+        f << items(main().FileList) << items(pref().PrefFile) << main().DescLabel.text()
+          << pref().DescLabel.text();
+        return showing((f << buttons).join(u'|'));
     }
 
     // Runs a step that ends the program; its exit code, or -1 when it did not.

@@ -71,8 +71,12 @@ struct ShownBox {
 class ScriptedDialogs final : public platform::Dialogs {
     using Answer = platform::Answer;
     using Kind = ShownBox::Kind;
+    using MessageRequest = platform::MessageRequest;
+    using InputRequest = platform::InputRequest;
+    using FileRequest = platform::FileOpenRequest;
+    using Chosen = std::optional<QString>; // a file, or none when cancelled
     // A message box's answer, an input box's text, or the file chosen: by the Kind of box.
-    using Step = std::variant<Answer, QString, std::optional<QString>>;
+    using Step = std::variant<Answer, QString, Chosen>;
     QList<Step> script_;
 
     // Records the box; the step scripted for it, or a readable failure.
@@ -93,21 +97,12 @@ public:
     // The next answers, in the order the boxes are expected.
     ScriptedDialogs& answer(Answer answer) { return script_.append(answer), *this; }
     ScriptedDialogs& type(const QString& text) { return script_.append(text), *this; }
-    ScriptedDialogs& choose(const QString& path) { return script_.append(std::optional(path)), *this; }
-    ScriptedDialogs& cancelFile() { return script_.append(std::optional<QString>()), *this; }
+    ScriptedDialogs& choose(const QString& path) { return script_.append(Chosen(path)), *this; }
+    ScriptedDialogs& cancelFile() { return script_.append(Chosen()), *this; }
 
-    Answer message(const platform::MessageRequest& r) override
-    {
-        return std::get<0>(next({Kind::Message, r, {}, {}}));
-    }
-    QString input(const platform::InputRequest& r) override
-    {
-        return std::get<1>(next({Kind::Input, {}, r, {}}));
-    }
-    std::optional<QString> openFile(const platform::FileOpenRequest& r) override
-    {
-        return std::get<2>(next({Kind::File, {}, {}, r}));
-    }
+    Answer message(const MessageRequest& r) override { return std::get<0>(next({Kind::Message, r, {}, {}})); }
+    QString input(const InputRequest& r) override { return std::get<1>(next({Kind::Input, {}, r, {}})); }
+    Chosen openFile(const FileRequest& r) override { return std::get<2>(next({Kind::File, {}, {}, r})); }
 
     QList<ShownBox> shown;
     [[nodiscard]] int pending() const { return static_cast<int>(script_.size()); }
