@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QTest>
 
 #include "support/harness.h"
@@ -7,23 +6,12 @@ using namespace orvane;
 using namespace Qt::StringLiterals;
 using platform::Answer;
 
-namespace {
+using namespace orvane::test;
 
-using test::items;
-using test::Shown;
-
-// Both windows showing the same type.
-Shown both(const QString& type, const QString& files, const QString& desc, const QString& buttons)
-{
-    return {type, type, files, files, desc, desc, buttons};
-}
-
-const QString kSample = u"*.*|*.*"_s, kName = u"Enter the name you would like to call this type of file."_s,
-              kDesc = u"Enter a description."_s,
-              kChoose =
-                  u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
-
-} // namespace
+const QString kSample = u"*.*|*.*"_s, kDesc = u"Enter a description."_s, kPrograms = u"Programs (*)|*"_s;
+const QString kName = u"Enter the name you would like to call this type of file."_s;
+const QString kChoose =
+    u"No application is setup to handle this type of file.  Would you like to choose one?"_s;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -44,24 +32,18 @@ private Q_SLOTS:
         h.addType(u"Packed"_s, u"tar.gz"_s, mixed, u"Archives"_s);
         h.addType(u"Bare"_s, QString(), mixed, u"No ending"_s);
         h.addType(u"Texts"_s, u"txt"_s, h.dir.filePath(u"Gone/"_s), u"Went away"_s);
-        const QString texts = u"a.txt,B.TXT,b2.txt,m.Txt"_s;
         const auto pick = [&](int position) { return h.main().TypeCombo.setListIndex(position), h.shown(); };
-        QCOMPARE(pick(1), both(u"1 Texts"_s, texts, u"Plain text"_s, u"111111"_s));
+        QCOMPARE(pick(1), showing(u"1 Texts|a.txt,B.TXT,b2.txt,m.Txt|Plain text|111111"_s));
         // Text in the type box that names no type changes no list or description.
         h.main().TypeCombo.setText(u"Nothing"_s);
-        QCOMPARE(h.shown(), both(u"-1 Nothing"_s, texts, u"Plain text"_s, u"111111"_s));
-        QCOMPARE(pick(2), both(u"2 Packed"_s, u"x.tar.gz,Z.TAR.GZ"_s, u"Archives"_s, u"111111"_s));
-        QCOMPARE(pick(3), both(u"3 Bare"_s, u"notes,txt"_s, u"No ending"_s, u"111111"_s));
+        QCOMPARE(h.shown(), showing(u"-1 Nothing|a.txt,B.TXT,b2.txt,m.Txt|Plain text|111111"_s));
+        QCOMPARE(pick(2), showing(u"2 Packed|x.tar.gz,Z.TAR.GZ|Archives|111111"_s));
+        QCOMPARE(pick(3), showing(u"3 Bare|notes,txt|No ending|111111"_s));
 
         // The last "Texts" has lost its folder: answering No removes that one, not the first.
         h.dialogs.answer(Answer::No);
-        Shown removed = both(u"-1 "_s, {}, {}, u"010000"_s);
-        removed.mainDesc = u"No ending"_s;
-        QCOMPARE(pick(4), removed);
-        QCOMPARE(h.dialogs.texts(),
-                 QStringList{u"The path for this type cannot be found.  If you deleted it or "
-                             "renamed it you will need to change the path in the preferences."
-                             "\r\n\r\nGo there now?"_s});
+        QCOMPARE(pick(4), showing(u"-1 |-1 |||No ending||010000"_s));
+        QCOMPARE(h.dialogs.texts(), QStringList{test::kPathMissing});
         QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo),
                  u"Texts,Texts,Packed,Bare Texts,Texts,Packed,Bare"_s);
     }
@@ -94,7 +76,8 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::No);
         open(0);
         QCOMPARE(h.names().join(u',') + u' ' + h.g.Types[0].App, u"Texts,Others "_s + app);
-        QCOMPARE(h.shown().mainType + u'/' + h.shown().prefType, u"0 Texts/0 Texts"_s);
+        QCOMPARE(h.shown().section(u", main files"_s, 0, 0),
+                 u"main type \"0 Texts\", preferences type \"0 Texts\""_s);
         h.dialogs.answer(Answer::Yes).choose(other);
         open(0);
         const auto& chooser = h.dialogs.shown[3].file;
@@ -105,11 +88,11 @@ private Q_SLOTS:
         const QString look =
             u"No application was found to open this type with.  Would you like to look for it now?"_s;
         const QString remove = u"Would you like to delete this type?"_s;
-        QCOMPARE(h.dialogs.texts(), QStringList({look, remove, look, u"Programs (*)|*"_s, look, remove}));
+        QCOMPARE(h.dialogs.texts(), QStringList({look, remove, look, kPrograms, look, remove}));
         QCOMPARE(h.dialogs.shown[0].help(), u"Orvane orvane.hlp 8"_s);
         QCOMPARE(h.starter.started.size(), 1);
         QCOMPARE(items(h.main().TypeCombo) + u' ' + items(h.pref().TypeCombo), u"Others Others"_s);
-        QCOMPARE(h.shown(), both(u"-1 "_s, {}, u"Plain text"_s, u"010000"_s));
+        QCOMPARE(h.shown(), showing(u"-1 ||Plain text|010000"_s));
     }
 
     void addingTypes()
@@ -139,20 +122,11 @@ private Q_SLOTS:
         QCOMPARE(QStringList({r.Name, r.Ext, r.Path, r.Desc, r.App}),
                  QStringList({u"Reports"_s, u"tar.gz"_s, docs, u"Packed"_s, u"/usr/bin/unpacker"_s}));
         // No association: the program chosen, kept as chosen.
-        h.dialogs.choose(odd + u"x.abc"_s)
-            .type(u"Abc"_s)
-            .type(QString())
-            .answer(Answer::Yes)
-            .choose(u"/opt/A b"_s);
+        h.dialogs.choose(odd + u"x.abc"_s).type(u"Abc"_s).type({}).answer(Answer::Yes).choose(u"/opt/A b"_s);
         add();
         QCOMPARE(after, QStringList({u"Texts@-1"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s, u"Texts@0"_s,
                                      u"Texts,Reports@-1"_s, u"Texts,Reports,Abc@-1"_s}));
         QCOMPARE(h.g.Types[2].App + u'|' + h.g.Types[2].Path, u"/opt/A b|"_s + odd);
-        const QString chooser = u"Programs (*)|*"_s;
-        QCOMPARE(h.dialogs.texts(),
-                 QStringList({kSample, kSample, kSample, kName, kSample, kName,   kDesc,
-                              kChoose, kSample, kName,   kDesc, kChoose, chooser, kSample,
-                              kName,   kDesc,   kSample, kName, kDesc,   kChoose, chooser}));
         QCOMPARE(h.dialogs.shown[3].help() + u' ' + h.dialogs.shown[7].help(),
                  u"Orvane orvane.hlp 6 Orvane orvane.hlp 6"_s);
         QCOMPARE(h.settingsText(), QString()); // nothing is stored until the end
@@ -160,15 +134,13 @@ private Q_SLOTS:
         // At the count's limit the addition is reported once all is asked.
         h.g.Types.resize(32768);
         h.g.NumberOfTypes = 32767;
-        h.dialogs.shown.clear();
         h.dialogs.choose(docs + u"a.tar.gz"_s).type(u"M"_s).type(u"N"_s).answer(Answer::Ok);
         h.main().MnuAddType_Click();
-        QCOMPARE(
-            h.dialogs.texts(),
-            QStringList(
-                {kSample, kName, kDesc,
-                 u"An error has occurred.  Please report the information below to Velcora Software so "
-                 "that it can be corrected.\r\n\r\nDescription: Overflow\r\nNumber: 6\r\nCode: MFMATC"_s}));
+        const QString full = test::kReport + u"Overflow\r\nNumber: 6\r\nCode: MFMATC"_s;
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList({kSample, kSample, kSample,   kName,     kSample, kName, kDesc, kChoose, kSample,
+                              kName,   kDesc,   kChoose,   kPrograms, kSample, kName, kDesc, kSample, kName,
+                              kDesc,   kChoose, kPrograms, kSample,   kName,   kDesc, full}));
         QCOMPARE(h.g.NumberOfTypes, 32767);
     }
 

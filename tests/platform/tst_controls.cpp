@@ -1,9 +1,12 @@
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <utility>
+
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +15,6 @@
 #include "support/scripted.h"
 
 using namespace orvane::platform;
-using orvane::test::strings;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -23,13 +25,14 @@ struct Recorder {
     {
         combo.setChangeHandler([this] { log(u"Change"_s); });
         combo.setClickHandler([this] { log(u"Click"_s); });
-        for (const char* item : {"Text", "Images", "Text"})
-            combo.addItem(QString::fromLatin1(item));
+        combo.addItems({u"Text"_s, u"Images"_s, u"Text"_s});
     }
     void log(const QString& event)
     {
-        events.append(u"%1:%2:%3"_s.arg(event, combo.text()).arg(combo.listIndex()));
+        events << u"%1:%2:%3"_s.arg(event, combo.text()).arg(combo.listIndex());
     }
+    // The events logged since the last look, separated by " ".
+    QString taken() { return std::exchange(events, {}).join(u' '); }
     ComboBox& combo;
     QStringList events;
 };
@@ -41,25 +44,22 @@ class TestControls : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void programSettersRaiseTheirOwnEventOnly()
+    // The program's setters raise their own event only; the user raises the same events.
+    void theProgramAndTheUserRaiseTheirOwnEvents()
     {
-        ComboBox combo;
+        QWidget window;
+        ComboBox combo(&window);
+        QLineEdit other(&window);
+        other.move(0, 40);
         combo.setText(u"typed"_s);
         Recorder rec(combo); // adding items is silent and keeps the text
-        QCOMPARE(combo.lineEdit()->text(), u"typed"_s);
-        QCOMPARE(combo.listIndex(), -1);
-        combo.setText(u"Images"_s);
-        combo.setText(u"Imag"_s);
-        combo.setText(u"Text"_s);
-        combo.setListIndex(1);
-        combo.setListIndex(1);
-        combo.setListIndex(-1);
-        combo.setListIndex(2);
-        combo.setText(u"Text"_s); // stays on its own item
-        QCOMPARE(rec.events, strings({"Change:Images:1", "Change:Imag:-1", "Change:Text:0", "Click:Images:1",
-                                      "Click:Images:1", "Click:Images:-1", "Click:Text:2", "Change:Text:2"}));
-        QVERIFY_THROWS_EXCEPTION(orvane::platform::Failure, combo.setListIndex(3));
-        rec.events.clear();
+        QCOMPARE(u"%1 %2"_s.arg(combo.lineEdit()->text()).arg(combo.listIndex()), u"typed -1"_s);
+        // "=" sets the text, "#" the position; the last "=Text" stays on its own item.
+        for (const QString& step : u"=Images =Imag =Text #1 #1 #-1 #2 =Text"_s.split(u' '))
+            step[0] == u'=' ? combo.setText(step.mid(1)) : combo.setListIndex(step.mid(1).toInt());
+        QCOMPARE(rec.taken(), u"Change:Images:1 Change:Imag:-1 Change:Text:0 Click:Images:1 Click:Images:1 "
+                              "Click:Images:-1 Click:Text:2 Change:Text:2"_s);
+        QVERIFY_THROWS_EXCEPTION(Failure, combo.setListIndex(3));
         // A handler that sets the item runs that item's handler inside its own.
         combo.setChangeHandler([&] {
             rec.log(u"Change"_s);
@@ -67,48 +67,37 @@ private Q_SLOTS:
             rec.log(u"ChangeEnd"_s);
         });
         combo.setText(u"x"_s);
-        QCOMPARE(rec.events, strings({"Change:x:-1", "Click:Images:1", "ChangeEnd:Images:1"}));
-        rec.events.clear();
+        QCOMPARE(rec.taken(), u"Change:x:-1 Click:Images:1 ChangeEnd:Images:1"_s);
         combo.clearItems();
         QCOMPARE(combo.text(), u"Images"_s);
         combo.clearSelection();
-        QCOMPARE(combo.lineEdit()->text(), QString());
-        QVERIFY(rec.events.isEmpty());
-    }
+        QCOMPARE(combo.lineEdit()->text() + rec.taken(), QString());
 
-    void userTypingAndChoosing()
-    {
-        QWidget window;
-        ComboBox combo(&window);
-        QLineEdit other(&window);
-        other.move(0, 40);
+        // The user typing and choosing, with the items again.
+        Recorder user(combo);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        Recorder rec(combo);
         combo.lineEdit()->setFocus();
         QTest::keyClicks(combo.lineEdit(), u"Images"_s);
         QCOMPARE(combo.lineEdit()->text(), u"Images"_s); // no inline completion
-        QCOMPARE(rec.events.size(), 6);
-        QCOMPARE(rec.events.first(), u"Change:I:-1"_s);
-        QCOMPARE(rec.events.last(), u"Change:Images:1"_s);
         // Return and focus-out neither choose an item nor add the typed text.
         QTest::keyClick(combo.lineEdit(), Qt::Key_Backspace);
         QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
         other.setFocus();
         QTRY_VERIFY(other.hasFocus());
         QCOMPARE(combo.dropDown()->model()->rowCount(), 3);
-        QCOMPARE(rec.events.last(), u"Change:Image:-1"_s);
+        QCOMPARE(user.taken(), u"Change:I:-1 Change:Im:-1 Change:Ima:-1 Change:Imag:-1 Change:Image:-1 "
+                               "Change:Images:1 Change:Image:-1"_s);
         // Arrow keys and the drop-down raise Click only.
-        rec.events.clear();
         combo.setListIndex(0);
         combo.lineEdit()->setFocus();
         QTest::keyClick(combo.lineEdit(), Qt::Key_Down);
         QTest::keyClick(combo.lineEdit(), Qt::Key_Down, Qt::AltModifier); // opens the drop-down
         QAbstractItemView* list = combo.dropDown();
         QTRY_VERIFY(list->isVisible());
-        const QRect third = list->visualRect(list->model()->index(2, 0));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
-        QTRY_COMPARE(rec.events, strings({"Click:Text:0", "Click:Images:1", "Click:Text:2"}));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(2, 0)).center());
+        QTRY_COMPARE(user.events, QStringList({u"Click:Text:0"_s, u"Click:Images:1"_s, u"Click:Text:2"_s}));
         QCOMPARE(combo.lineEdit()->text(), u"Text"_s);
     }
 
@@ -124,16 +113,13 @@ private Q_SLOTS:
     void anUnreportedFailureEndsTheProgramNamingTheEvent()
     {
         QFETCH(QString, event);
-        int said[2];
-        QCOMPARE(::pipe(said), 0);
+        const QTemporaryDir dir;
+        const QString said = dir.filePath(u"stderr"_s);
         const pid_t child = ::fork();
         if (child == 0) {
-            ::dup2(said[1], STDERR_FILENO);
-            QTimer closer; // the box that says so
-            QObject::connect(&closer, &QTimer::timeout, [] {
-                if (QWidget* box = QApplication::activeModalWidget())
-                    box->close();
-            });
+            ::dup2(::open(qPrintable(said), O_WRONLY | O_CREAT, 0600), STDERR_FILENO);
+            QTimer closer; // closes the box that says so
+            closer.callOnTimeout(&QApplication::closeAllWindows);
             closer.start(10);
             QWidget window;
             ComboBox combo(&window);
@@ -150,17 +136,13 @@ private Q_SLOTS:
                                      : dir.setFolder(u"/"_s);
             ::_exit(0);
         }
-        ::close(said[1]);
-        QFile out;
-        QVERIFY(out.open(said[0], QIODevice::ReadOnly, QFile::AutoCloseHandle));
-        const QString text = QString::fromUtf8(out.readAll());
         int status = 0;
         ::waitpid(child, &status, 0);
         QCOMPARE(WEXITSTATUS(status), kUnreportedFailureExit);
+        const QString text = QString::fromUtf8(orvane::test::readFile(said));
         QVERIFY2(
-            text.contains(QStringLiteral("Orvane must close: %1 failed without a report.\n\nSubscript out of "
-                                         "range (9)")
-                              .arg(event)),
+            text.contains(
+                u"Orvane must close: %1 failed without a report.\n\nSubscript out of range (9)"_s.arg(event)),
             qPrintable(text));
     }
 };

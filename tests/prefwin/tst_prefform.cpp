@@ -1,7 +1,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "catalogue/catalogue.h"
 #include "support/harness.h"
 
 using namespace orvane;
@@ -12,11 +11,7 @@ using L = QStringList;
 // Every box must be scripted: an error report, or any box not expected, fails the test.
 namespace {
 
-const QString kMissing = u"The path for this type cannot be found.  If you deleted it or renamed it you will "
-                         "need to change the path in the preferences.\r\n\r\nGo there now?"_s;
-
-using test::Shown;
-const QString kAllOn = u"111111"_s, kOnlyDone = u"010000"_s;
+using test::showing;
 
 // Text, Images and Notes, each with a folder holding one file of its type; nothing chosen yet.
 struct Fix : test::Harness {
@@ -41,62 +36,52 @@ class TestPrefForm : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void choosingATypeLoadsItsView()
+    void choosingATypeLoadsItsViewOrOffersANewPathForIt()
     {
         Fix h;
         h.p.TypeCombo.setText(u"Images"_s); // typed while the main window has no type: nothing shown
-        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"1 Images"_s, {}, {}, {}, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), showing(u"-1 |1 Images|||||010000"_s));
         h.main().TypeCombo.setListIndex(1); // the preferences list follows the main window
-        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"1 Images"_s, u"p.png"_s, u"p.png"_s, u"Pictures"_s,
-                                   u"Pictures"_s, kAllOn}));
+        QCOMPARE(h.shown(), showing(u"1 Images|p.png|Pictures|111111"_s));
         h.p.TypeCombo.setListIndex(2); // chosen here, only this list moves
-        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"2 Notes"_s, u"p.png"_s, u"z.txt"_s, u"Pictures"_s,
-                                   u"My notes"_s, kAllOn}));
+        QCOMPARE(h.shown(), showing(u"1 Images|2 Notes|p.png|z.txt|Pictures|My notes|111111"_s));
         h.p.TypeCombo.setText({});
-        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"-1 "_s, u"p.png"_s, {}, u"Pictures"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), showing(u"1 Images|-1 |p.png||Pictures||010000"_s));
         h.p.TypeCombo.setText(u"Ima"_s); // typed: the main window's type is shown
-        QCOMPARE(h.shown(), (Shown{u"1 Images"_s, u"-1 Ima"_s, u"p.png"_s, u"p.png"_s, u"Pictures"_s,
-                                   u"Pictures"_s, kAllOn}));
+        QCOMPARE(h.shown(), showing(u"1 Images|-1 Ima|p.png|p.png|Pictures|Pictures|111111"_s));
 
         // Opened twice from the menu, modally, "Done" returns each time to the same view; browsing
         // shows other files but never changes the type.
         h.p.PrefDir.setFolder(h.other);
         L seen;
-        QList<Shown> views;
         for (int round = 0; round < 2; ++round) {
             QTimer::singleShot(5000, &h.p, [&] {
                 seen << u"hung"_s;
                 h.p.hide();
             });
             QTimer::singleShot(0, &h.p, [&] {
-                seen << u"open: shown %1, modal %2"_s.arg(int(h.p.isVisible())).arg(int(h.p.isModal()));
-                views << h.shown();
+                seen << u"open: shown %1, modal %2"_s.arg(int(h.p.isVisible())).arg(int(h.p.isModal()))
+                     << h.shown();
                 h.p.PrefButton_MouseMove(PrefForm::ChangePath);
                 h.p.PrefButton[1].click();
             });
             h.main().MnuPreferences_Click();
             seen << u"closed: shown %1, hint \"%2\""_s.arg(int(h.p.isVisible())).arg(h.p.InstrLabel.text());
         }
-        const L once = {u"open: shown 1, modal 1"_s, u"closed: shown 0, hint \"\""_s};
+        const L once = {u"open: shown 1, modal 1"_s,
+                        showing(u"1 Images|-1 Ima|p.png|x.png|Pictures|Pictures|111111"_s),
+                        u"closed: shown 0, hint \"\""_s};
         QCOMPARE(seen, once + once);
-        const Shown opened{u"1 Images"_s, u"-1 Ima"_s,   u"p.png"_s, u"x.png"_s,
-                           u"Pictures"_s, u"Pictures"_s, kAllOn};
-        QCOMPARE(views, QList<Shown>(2, opened));
         QCOMPARE(h.g.Types[1].Path, h.images);
-    }
 
-    void missingFolderOffersANewPathOrRemovesTheType()
-    {
         // A second "Text" whose folder is gone: only it is changed or removed.
-        Fix h;
         const QString gone = h.dir.path() + u"/gone/"_s, fresh = h.folder(u"Fresh"_s),
                       filter = u"Text (*.md)|*.md"_s;
         h.addType(u"Text"_s, u"md"_s, gone, u"Lost"_s);
         h.dialogs.answer(Answer::Yes).choose(h.file(fresh, u"n.md"_s));
         h.main().TypeCombo.setListIndex(3);
         QCOMPARE(h.g.Types[3].Path + h.g.Types[0].Path, fresh + h.text);
-        QCOMPARE(h.shown(),
-                 (Shown{u"3 Text"_s, u"3 Text"_s, u"n.md"_s, u"n.md"_s, u"Lost"_s, u"Lost"_s, kAllOn}));
+        QCOMPARE(h.shown(), showing(u"3 Text|n.md|Lost|111111"_s));
         QCOMPARE(h.dialogs.shown.at(0).help(), u"Orvane orvane.hlp 9"_s);
 
         // Yes then Cancel, and No: removed without a question.
@@ -106,12 +91,13 @@ private Q_SLOTS:
         h.addType(u"Text"_s, u"md"_s, gone);
         h.dialogs.answer(Answer::No);
         h.main().TypeCombo.setListIndex(3);
-        QCOMPARE(h.dialogs.texts(), L({kMissing, filter, kMissing, filter, kMissing}));
+        QCOMPARE(h.dialogs.texts(),
+                 L({test::kPathMissing, filter, test::kPathMissing, filter, test::kPathMissing}));
         QCOMPARE(h.names(), L({u"Text"_s, u"Images"_s, u"Notes"_s}));
         QCOMPARE(h.g.Types[0].Path + QString::number(h.g.PathMissing), h.text + u'0');
     }
 
-    void hintsFollowThePointer()
+    void theButtonsHintAndActOnTheChosenType()
     {
         Fix h;
         const L hints = u"Change the app with which to open this type.|Return to main.|"
@@ -133,11 +119,8 @@ private Q_SLOTS:
         QCOMPARE(h.p.InstrLabel.text(), hints[3]);
         QTest::mouseMove(&h.p, QPoint(3, h.p.height() - 3)); // the background
         QTRY_COMPARE(h.p.InstrLabel.text(), QString());
-    }
 
-    void commandsActOnTheChosenType()
-    {
-        Fix h;
+        // The commands act on the chosen type.
         h.main().TypeCombo.setListIndex(1);
         h.p.TypeCombo.setText(u"zzz"_s); // names no type: every command does nothing
         for (const int command : {0, 2, 3, 4, 5})
@@ -149,28 +132,24 @@ private Q_SLOTS:
         h.dialogs.answer(Answer::No).answer(Answer::Yes).choose(chosen);
         h.p.PrefButton_Click(PrefForm::OpensWith);
         h.p.PrefButton_Click(PrefForm::OpensWith);
-        const Shown images{u"1 Images"_s, u"1 Images"_s, u"p.png"_s, u"p.png"_s,
-                           u"Pictures"_s, u"Pictures"_s, kAllOn};
-        QCOMPARE(h.shown(), images);
+        QCOMPARE(h.shown(), showing(u"1 Images|p.png|Pictures|111111"_s));
 
         // Name, then description: cancelled, nothing is refilled; an answer is kept exactly and
         // both lists are refilled.
         h.dialogs.type({}).type(u"  My Pics "_s);
         h.p.PrefButton_Click(PrefForm::ChangeName);
-        QCOMPARE(h.shown(), images);
+        QCOMPARE(h.shown(), showing(u"1 Images|p.png|Pictures|111111"_s));
         h.p.PrefButton_Click(PrefForm::ChangeName);
         QCOMPARE(h.names(), L({u"Text"_s, u"  My Pics "_s, u"Notes"_s}));
-        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"Pictures"_s, u"Pictures"_s, kOnlyDone}));
+        QCOMPARE(h.shown(), showing(u"-1 ||Pictures|010000"_s));
         h.main().TypeCombo.setListIndex(2);
         h.dialogs.type(u" Notes & more "_s);
         h.p.PrefButton_Click(PrefForm::ChangeDescription);
         QCOMPARE(h.g.Types[2].Desc, u" Notes & more "_s);
-        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"My notes"_s, {}, kOnlyDone}));
+        QCOMPARE(h.shown(), showing(u"-1 |-1 |||My notes||010000"_s));
         const QString opens =
-                          u"Currently opens with\r\n/usr/bin/viewer\r\n\r\nWould you like to change this?"_s,
-                      name = u"What would you like to call this?"_s;
-        QCOMPARE(h.dialogs.texts(),
-                 L({opens, opens, u"Programs (*)|*"_s, name, name, u"New description for this type?"_s}));
+            u"Currently opens with\r\n/usr/bin/viewer\r\n\r\nWould you like to change this?"_s;
+        const QString name = u"What would you like to call this?"_s;
         QCOMPARE(h.dialogs.shown[3].input.defaultText + h.dialogs.shown[5].input.defaultText,
                  u"ImagesMy notes"_s);
 
@@ -182,18 +161,19 @@ private Q_SLOTS:
         const auto& file = h.dialogs.shown.last().file;
         QCOMPARE(file.filter + u'|' + file.initialFolder + file.fileName, u"Text (*.txt)|*.txt|"_s + h.text);
         QCOMPARE(h.g.Types[0].Path, h.other);
-        QCOMPARE(h.shown(), (Shown{u"0 Text"_s, u"0 Text"_s, u"a.txt"_s, u"a.txt"_s, u"Plain text"_s,
-                                   u"Plain text"_s, kAllOn}));
+        QCOMPARE(h.shown(), showing(u"0 Text|a.txt|Plain text|111111"_s));
 
         // No keeps the type; Yes removes the first of three and moves the others down.
-        h.dialogs.shown.clear();
         h.dialogs.answer(Answer::No).answer(Answer::Yes);
         h.p.PrefButton_Click(PrefForm::RemoveType);
         h.p.PrefButton_Click(PrefForm::RemoveType);
-        QCOMPARE(h.dialogs.texts(), L(2, u"Are you sure you wish to remove the listing - Text?"_s));
+        const QString remove = u"Are you sure you wish to remove the listing - Text?"_s,
+                      path = u"Text (*.txt)|*.txt"_s;
+        QCOMPARE(h.dialogs.texts(), L({opens, opens, u"Programs (*)|*"_s, name, name,
+                                       u"New description for this type?"_s, path, path, remove, remove}));
         QCOMPARE(h.names(), L({u"  My Pics "_s, u"Notes"_s}));
         QCOMPARE(h.g.Types[0].App + h.g.Types[1].Path, chosen + h.other);
-        QCOMPARE(h.shown(), (Shown{u"-1 "_s, u"-1 "_s, {}, {}, u"Plain text"_s, u"Plain text"_s, kOnlyDone}));
+        QCOMPARE(h.shown(), showing(u"-1 ||Plain text|010000"_s));
     }
 };
 
