@@ -112,7 +112,7 @@ private Q_SLOTS:
         // a file name's bytes that are not UTF-8 give them) and of the
         // characters the format treats apart.
         QRandomGenerator random(28);
-        const QString special = u" \t\"\\;,=@%[]\0\x7f\u00a0\u3000\u2028\ufeff\ufffd7a"_s;
+        const QString special = u" \t\n\r\"\\;,=@%[]\0\x7f\u00a0\u3000\u2028\ufeff\ufffd7a"_s;
         QStringList values(3000);
         for (QString& value : values)
             for (int length = random.bounded(12); length > 0; --length)
