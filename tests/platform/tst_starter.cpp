@@ -78,13 +78,6 @@ private Q_SLOTS:
         startStub(stub, {fromNativeName("caf\xe9.txt")});
         QCOMPARE(orvane::test::readFile(dir_.filePath(u"out%1"_s.arg(outputs_))),
                  QByteArray("caf\xe9.txt") + '\0');
-        // A desktop entry's own options come first, then each file where its
-        // code stands.
-        const QString entry = dir_.filePath(u"viewer app.desktop"_s);
-        QVERIFY(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"" + kStub.toUtf8() +
-                                     "\" --read-only %F --last\n"));
-        const QStringList files = {dir_.filePath(arguments[0]), u"/tmp/it's.txt"_s};
-        QCOMPARE(startStub(entry, files), QStringList({u"--read-only"_s, files[0], files[1], u"--last"_s}));
         // What we block or ignore, and descriptors beyond the standard
         // three, are not handed on.
         sigset_t blocked, previous;
