@@ -321,14 +321,7 @@ Rows memory(const Run& run, const char* /*group*/, int repetitions)
             return said[0].toDouble();
         };
     };
-    const std::vector<std::vector<double>> times =
-        interleave(repetitions, {resident(u"full"_s), resident(u"empty"_s), resident(u"unfollowed"_s)});
-    Rows rows(2);
-    for (std::size_t r = 0; r < times[0].size(); ++r) {
-        rows[0].push_back({times[0][r], times[1][r]});
-        rows[1].push_back({times[0][r], times[2][r]});
-    }
-    return rows;
+    return againstFloors(repetitions, {resident(u"full"_s), resident(u"empty"_s), resident(u"unfollowed"_s)});
 }
 
 // A figure measured in a helper of its own: a row of samples for each row

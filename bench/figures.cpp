@@ -723,7 +723,6 @@ std::vector<Response> figureRespond(const Workspace& ws)
     return responses;
 }
 
-// The resident size, in KiB, of this process holding the state.
 // The resident size, in KiB, of this process holding the state: "full" and
 // "unfollowed" with the stored types loaded and the big folder shown, "full"
 // following the folder and "unfollowed" not; otherwise the empty program.

@@ -102,16 +102,27 @@ void sendStartupMessage(const QByteArray& message)
 }
 
 // KEY="value", a backslash before each quote and backslash of the value.
-QByteArray field(const char* key, const QString& value)
+QByteArray field(const char* key, QByteArrayView value)
 {
     QByteArray quoted;
-    for (const char c : value.toUtf8()) {
+    for (const char c : value) {
         if (c == '"' || c == '\\') {
             quoted += '\\';
         }
         quoted += c;
     }
     return ' ' + QByteArray(key) + "=\"" + quoted + '"';
+}
+
+QByteArray field(const char* key, const QString& value)
+{
+    return field(key, QByteArrayView(value.toUtf8()));
+}
+
+// Ends the startup sequence of the id.
+QByteArray removeMessage(const LaunchIds& ids)
+{
+    return "remove:" + field("ID", QByteArrayView(ids.startupId));
 }
 
 // The X server time of the user's last input, as Qt saw it; before any
@@ -208,8 +219,9 @@ struct Activation::Wayland {
         for (const QString& folder : {here + QStringLiteral("/../"), here + u'/'}) {
             const QByteArray path =
                 QFile::encodeName(folder + QStringLiteral(ORVANE_MODULE_DIR "/wayland-activation.so"));
-            if (library == nullptr) {
-                library = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+            library = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+            if (library != nullptr) {
+                break;
             }
         }
         loaded = library != nullptr && find(library, open, "orvane_activation_open") &&
@@ -318,7 +330,7 @@ LaunchIds Activation::announce(const LaunchInfo& info)
                             .arg(++sequence_)
                             .arg(userTime())
                             .toUtf8();
-        QByteArray message = "new:" + field("ID", QString::fromUtf8(ids.startupId));
+        QByteArray message = "new:" + field("ID", QByteArrayView(ids.startupId));
         message += field("NAME", info.name) + " SCREEN=" + QByteArray::number(x11ScreenNumber());
         const std::pair<const char*, QString> optional[] = {
             {"BIN", info.bin}, {"ICON", info.icon}, {"WMCLASS", info.wmClass}};
@@ -335,7 +347,7 @@ LaunchIds Activation::announce(const LaunchInfo& info)
 void Activation::startFailed(const LaunchIds& ids)
 {
     if (onX11() && !ids.startupId.isEmpty()) {
-        sendStartupMessage("remove:" + field("ID", QString::fromUtf8(ids.startupId)));
+        sendStartupMessage(removeMessage(ids));
     }
 }
 
@@ -357,7 +369,7 @@ void Activation::bringToFront(QWidget& window, const LaunchIds& ids)
     }
     showOnTop(window);
     if (onX11() && !ids.startupId.isEmpty()) {
-        sendStartupMessage("remove:" + field("ID", QString::fromUtf8(ids.startupId)));
+        sendStartupMessage(removeMessage(ids));
     }
 }
 

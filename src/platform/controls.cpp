@@ -330,9 +330,6 @@ bool listedBefore(const QString& a, const QString& b)
 QStringList fileNames(const QString& folder, const FilePattern& pattern)
 {
     QStringList names;
-    if (pattern.matchesNothing()) {
-        return names;
-    }
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(toNativeName(folder).constData()), &::closedir);
     if (!dir) {
         return names;
@@ -571,6 +568,11 @@ void DirListBox::keyPressEvent(QKeyEvent* event)
 // focus frame and stays scrolled where it was.
 void DirListBox::fill(const QStringList& subfolders, bool fresh)
 {
+    // A change among the folder's files alone leaves the list as it is.
+    if (!fresh && subfolders == subfolders_) {
+        return;
+    }
+    subfolders_ = subfolders;
     const QString kept =
         !fresh && currentItem() != nullptr ? currentItem()->data(kPathRole).toString() : QString();
     const int scrolled = verticalScrollBar()->value();

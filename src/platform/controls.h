@@ -187,6 +187,7 @@ private:
     void opened(QListWidgetItem* item);
 
     QString folder_;
+    QStringList subfolders_; // as last shown
     Handler onChange_;
     // The entries are made when the list is shown after a change; until then
     // count() and item() show the previous folder's.

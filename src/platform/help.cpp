@@ -34,7 +34,7 @@ QString helpPage(int topic, const QString& programFolder)
     const QString here = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
     const QString candidates[] = {
         here + QStringLiteral("/help/"),
-        here + QStringLiteral("/../share/orvane/help/"),
+        here + QStringLiteral("/../" ORVANE_HELP_DIR "/"),
     };
     for (const auto& folder : candidates) {
         if (QFileInfo::exists(folder + page)) {

@@ -176,7 +176,7 @@ IniFile& QtSettingsStore::file(const QString& app)
         const bool opened = stored.open(QIODevice::ReadOnly);
         unreadable_ = !opened && stored.exists();
         const QByteArray bytes = opened ? stored.readAll() : QByteArray();
-        holdsText_ = !bytes.trimmed().isEmpty();
+        holdsText_ = !QByteArrayView(bytes).trimmed().isEmpty(); // a view: no copy of the store
         file_ = std::make_unique<IniFile>(IniFile::parse(bytes));
     }
     return *file_;
