@@ -135,7 +135,6 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Failure, QtDesktop().fileLength(s.folder + shownAs("caf?.txt")));
 
         list.setListIndex(1);
-        QCOMPARE(list.listIndex(), 1);
         list.setPattern(u"*."_s); // on screen at the next pass of the event loop
         QTRY_COMPARE(static_cast<QStringListModel*>(list.model())->stringList(), QStringList{u"notes"_s});
         QCOMPARE(list.listIndex(), -1);
@@ -150,7 +149,6 @@ private Q_SLOTS:
         QVERIFY(!s.watched().contains(s.folder));
         QTRY_VERIFY(s.watched().contains(list.folder()));
         list.setPattern(kEmptyListPattern); // nothing shown, nothing followed
-        QCOMPARE(list.listCount(), 0);
         QCOMPARE(s.watched(), QStringList());
         // A folder whose own name is not text can be the type's folder.
         list.setFolder(s.folder + fromNativeName("sub\xe9.txt/"));
